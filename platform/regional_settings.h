@@ -1,9 +1,9 @@
 // The user's regional settings that date and number parsing and display need.
 //
 // The defaults are those of a Japanese Windows system. The environment can change them when the
-// process first asks: KURA_SHORT_DATE_FORMAT (for example "dd.MM.yyyy"; UTF-8), KURA_DATE_SEPARATOR
-// (one character; when unset or not a single character, the first character of the short date
-// format that is not a letter or quote, else "/").
+// process first asks: KURA_SHORT_DATE_FORMAT (for example "dd.MM.yyyy"; UTF-8) and
+// KURA_DATE_SEPARATOR (one character; when unset or not a single character, the first character
+// of the short date format that is not a letter or quote, else "/").
 #pragma once
 
 #include <string>
