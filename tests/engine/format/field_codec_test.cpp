@@ -125,6 +125,7 @@ TEST(FieldCodecTest, StringRules) {
   };
   for (const StringCase& c : cases) {
     OneFieldRecord r(dtString, c.sub_type, c.length);
+    r.field.CharCase = c.char_case;
     std::memset(r.record.data() + r.field.Offset, 0xEE, r.field.DataSize + 1u);
     r.PutText(c.input);
     EXPECT_EQ(r.flag(), c.stored.empty() ? 0 : 1) << c.name;
