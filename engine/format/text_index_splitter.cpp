@@ -7,7 +7,7 @@
 namespace kura {
 
 std::vector<AnsiString> SplitTextIndexWords(
-    std::string_view text, const TTextIndexWordRules& rules, int32_t locale_id,
+    std::string_view text, const TTextIndexParams& rules, int32_t locale_id,
     const std::function<bool(const AnsiString&)>& word_filter) {
   std::vector<AnsiString> words;
   AnsiString word;

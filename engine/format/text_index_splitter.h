@@ -7,7 +7,6 @@
 // table's collation without regard to case. Pure; any thread.
 #pragma once
 
-#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -15,23 +14,17 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/core/text_index_words.h"
+
 namespace kura {
 
-using AnsiString = std::string;
-
 constexpr size_t kMaxTextIndexWordLength = 61;
-
-struct TTextIndexWordRules {
-  std::vector<AnsiString> stop_words;
-  std::bitset<256> space_chars;
-  std::bitset<256> include_chars;
-};
 
 // Returns the distinct words in collation order, each in the spelling of its first occurrence.
 // `word_filter` (may be empty: accept all) sees every finished word before the duplicate and
 // stop-word tests.
 std::vector<AnsiString> SplitTextIndexWords(
-    std::string_view text, const TTextIndexWordRules& rules, int32_t locale_id,
+    std::string_view text, const TTextIndexParams& rules, int32_t locale_id,
     const std::function<bool(const AnsiString&)>& word_filter = {});
 
 }  // namespace kura

@@ -10,23 +10,7 @@ namespace {
 
 using Words = std::vector<AnsiString>;
 
-// The rules a new table starts with.
-TTextIndexWordRules DefaultRules() {
-  TTextIndexWordRules r;
-  r.stop_words = {"A",  "AN", "AND",  "BE",  "FOR", "HOW", "IN",   "IS",    "IT",  "OF",  "ON",
-                  "OR", "THAT", "THE", "THIS", "TO", "WAS", "WHAT", "WHEN", "WHICH", "WHY", "WILL"};
-  for (int c = 1; c <= 32; ++c) r.space_chars.set(c);
-  for (int c = '*'; c <= '/'; ++c) r.space_chars.set(c);
-  for (int c = ':'; c <= '>'; ++c) r.space_chars.set(c);
-  r.space_chars.set('\\');
-  r.space_chars.set('`');
-  for (int c = 'A'; c <= 'Z'; ++c) r.include_chars.set(c);
-  for (int c = 'a'; c <= 'z'; ++c) r.include_chars.set(c);
-  for (int c = '0'; c <= '9'; ++c) r.include_chars.set(c);
-  r.include_chars.set('_');
-  for (int c = 128; c <= 254; ++c) r.include_chars.set(c);
-  return r;
-}
+TTextIndexParams DefaultRules() { return DefaultTextIndexParams(); }
 
 TEST(TextIndexSplitterTest, WordsOfTexts) {
   struct Case {

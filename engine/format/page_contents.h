@@ -1,4 +1,5 @@
-// One page of an index file in memory, and its exact on-disk packing.
+// The contents of one index page in memory, and their exact on-disk packing. `TPage`, the
+// cache's buffer for a page, holds one of these.
 //
 // A page is a 13-byte header (type, key count, left and right neighbours, compressed size) and a
 // data area of BufferSize = IndexPageSize - 13 bytes. In memory a B-tree page is an array of
@@ -20,9 +21,8 @@
 // changed and adjusts CompressedSize by the change of their sizes, so that CompressedSize is
 // always the sum of the entry sizes. Internal pages and uncompressed indexes keep it 0.
 //
-// A page belongs to one cache of one session's table and is used by that thread only. Key
-// counters are 1-based, as in the B-tree code; a counter outside 1..NumberOfKeys reads as 0 and
-// is ignored by the setters.
+// Plain data: one thread at a time. Key counters are 1-based, as in the B-tree code; a counter
+// outside 1..NumberOfKeys reads as 0 and is ignored by the setters.
 #pragma once
 
 #include <cstddef>
@@ -61,12 +61,10 @@ struct TPageParameters {
 
 TPageParameters PageParametersOf(const TIndexDefinition& definition);
 
-class TPage {
+class TPageContents {
  public:
   // `buffer_size` is the page's data area, IndexPageSize - 13.
-  explicit TPage(size_t buffer_size);
-  TPage(const TPage&) = delete;
-  TPage& operator=(const TPage&) = delete;
+  explicit TPageContents(size_t buffer_size);
 
   // Zeroes the header and the entries and takes the index parameters.
   void Initialize(const TPageParameters& parameters);
@@ -80,9 +78,6 @@ class TPage {
   // header; the rest of `raw` is left as it was. Returns false (writing only the header) when the
   // entries do not fit the data area, which the B-tree code never lets happen.
   bool Pack(uint8_t* raw) const;
-
-  // Copies entries, header, parameters and the raw area of another page of the same size.
-  void Copy(const TPage& other);
 
   size_t BufferSize() const { return buffer_size_; }
   const TPageParameters& Parameters() const { return parameters_; }
@@ -146,9 +141,6 @@ class TPage {
   const uint8_t* RawData() const { return raw_.data(); }
   size_t RawSize() const { return raw_.size(); }
 
-  bool IsDirty() const { return dirty_; }
-  void SetDirty(bool value) { dirty_ = value; }
-
  private:
   size_t EntryStride() const { return static_cast<size_t>(parameters_.KeySize) + 10; }
   uint8_t* Entry(int key_counter);
@@ -170,7 +162,6 @@ class TPage {
   uint32_t compressed_size_ = 0;
   std::vector<uint8_t> entries_;  // count_ entries of KeySize + 10 bytes
   std::vector<uint8_t> raw_;      // the data area of a type-4 page
-  bool dirty_ = false;
 };
 
 }  // namespace kura

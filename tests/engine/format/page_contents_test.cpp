@@ -1,4 +1,4 @@
-#include "engine/format/index_page.h"
+#include "engine/format/page_contents.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +36,7 @@ Bytes RawPage(size_t buffer_size, uint8_t type, uint16_t count, const Bytes& dat
   return raw;
 }
 
-Bytes Pack(const TPage& page) {
+Bytes Pack(const TPageContents& page) {
   Bytes raw(kPageHeaderSize + page.BufferSize(), 0);
   EXPECT_TRUE(page.Pack(raw.data()));
   return raw;
@@ -46,13 +46,13 @@ Bytes DataArea(const Bytes& raw, size_t n) {
   return Bytes(raw.begin() + kPageHeaderSize, raw.begin() + kPageHeaderSize + n);
 }
 
-void Insert(TPage* page, const Bytes& key, int after, int32_t number) {
+void Insert(TPageContents* page, const Bytes& key, int after, int32_t number) {
   int k = after;
   page->InsertKey(key.data(), &k);
   page->SetRecordNumber(k, number);
 }
 
-TEST(IndexPageTest, CapacityFollowsTheEntrySize) {
+TEST(PageContentsTest, CapacityFollowsTheEntrySize) {
   struct Case {
     const char* name;
     uint8_t type;
@@ -69,15 +69,15 @@ TEST(IndexPageTest, CapacityFollowsTheEntrySize) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    TPage page(kBufferSize4096);
+    TPageContents page(kBufferSize4096);
     page.Initialize(c.params);
     page.SetPageType(c.type);
     EXPECT_EQ(page.MaximumKeys(), c.maximum);
   }
 }
 
-TEST(IndexPageTest, DuplicateBytesOfTheSecondKeyAreNotStored) {
-  TPage page(kBufferSize4096);
+TEST(PageContentsTest, DuplicateBytesOfTheSecondKeyAreNotStored) {
+  TPageContents page(kBufferSize4096);
   page.Initialize(Params(12, true, icDuplicateByte));
   page.SetPageType(ptRootExternal);
   Bytes first{0x01, 0x41, 0x42, 0x43, 1, 2, 3, 4, 5, 6, 7, 8};
@@ -99,8 +99,8 @@ TEST(IndexPageTest, DuplicateBytesOfTheSecondKeyAreNotStored) {
 
 // In a non-unique index the trailing zero bytes are counted before the record-ID suffix, which
 // is always stored.
-TEST(IndexPageTest, TrailingZerosBeforeTheSuffixAreNotStored) {
-  TPage page(kBufferSize4096);
+TEST(PageContentsTest, TrailingZerosBeforeTheSuffixAreNotStored) {
+  TPageContents page(kBufferSize4096);
   page.Initialize(Params(14, false, icTrailingByte));
   page.SetPageType(ptRootExternal);
   Bytes key{0x01, 'A', 'B', 'C', 'D', 0, 0, 0, 0, 0, 0x80, 0x00, 0x00, 0x2A};
@@ -111,7 +111,7 @@ TEST(IndexPageTest, TrailingZerosBeforeTheSuffixAreNotStored) {
   Bytes expected{5, 0x01, 'A', 'B', 'C', 'D', 0x80, 0x00, 0x00, 0x2A, 3, 0, 0, 0};
   EXPECT_EQ(DataArea(raw, expected.size()), expected);
 
-  TPage read(kBufferSize4096);
+  TPageContents read(kBufferSize4096);
   read.Initialize(page.Parameters());
   ASSERT_TRUE(read.Unpack(raw.data()));
   EXPECT_EQ(Bytes(read.GetKey(1), read.GetKey(1) + 14), key);
@@ -119,10 +119,10 @@ TEST(IndexPageTest, TrailingZerosBeforeTheSuffixAreNotStored) {
 }
 
 // Internal entries are key, child and (with statistics) subtree count, never compressed.
-TEST(IndexPageTest, InternalEntriesCarryChildAndCount) {
+TEST(PageContentsTest, InternalEntriesCarryChildAndCount) {
   for (bool no_statistics : {false, true}) {
     SCOPED_TRACE(no_statistics ? "without statistics" : "with statistics");
-    TPage page(kBufferSize4096);
+    TPageContents page(kBufferSize4096);
     page.Initialize(Params(3, true, icFull, no_statistics));
     page.SetPageType(ptRoot);
     Insert(&page, {1, 'A', 0}, 0, 11);
@@ -142,8 +142,8 @@ TEST(IndexPageTest, InternalEntriesCarryChildAndCount) {
   }
 }
 
-TEST(IndexPageTest, LowerKeyCountsOfExternalAndEmptyPages) {
-  TPage page(kBufferSize4096);
+TEST(PageContentsTest, LowerKeyCountsOfExternalAndEmptyPages) {
+  TPageContents page(kBufferSize4096);
   page.Initialize(Params(3, true, icNone));
   page.SetPageType(ptExternal);
   EXPECT_EQ(page.GetLowerKeyCount(1), 0);
@@ -164,8 +164,8 @@ TEST(IndexPageTest, LowerKeyCountsOfExternalAndEmptyPages) {
   EXPECT_EQ(page.GetRecordNumber(1), 21);
 }
 
-TEST(IndexPageTest, EmptyPageWritesOnlyItsHeader) {
-  TPage page(kBufferSize4096);
+TEST(PageContentsTest, EmptyPageWritesOnlyItsHeader) {
+  TPageContents page(kBufferSize4096);
   page.Initialize(Params(5, true, icNone));
   page.SetPageType(ptExternal);
   page.SetRightNumber(9);
@@ -178,8 +178,8 @@ TEST(IndexPageTest, EmptyPageWritesOnlyItsHeader) {
                           [](uint8_t b) { return b == 0xCD; }));
 }
 
-TEST(IndexPageTest, ParameterPageKeepsItsRawArea) {
-  TPage page(1024 - kPageHeaderSize);
+TEST(PageContentsTest, ParameterPageKeepsItsRawArea) {
+  TPageContents page(1024 - kPageHeaderSize);
   page.Initialize(Params(68, false, icFull, true));
   page.SetPageType(ptParameter);
   page.AllocateBuffer();
@@ -188,7 +188,7 @@ TEST(IndexPageTest, ParameterPageKeepsItsRawArea) {
   page.SetRightNumber(4);
   Bytes raw = Pack(page);
 
-  TPage read(1024 - kPageHeaderSize);
+  TPageContents read(1024 - kPageHeaderSize);
   read.Initialize(page.Parameters());
   ASSERT_TRUE(read.Unpack(raw.data()));
   EXPECT_EQ(read.PageType(), ptParameter);
@@ -196,7 +196,7 @@ TEST(IndexPageTest, ParameterPageKeepsItsRawArea) {
   EXPECT_TRUE(std::equal(read.RawData(), read.RawData() + read.RawSize(), page.RawData()));
 }
 
-TEST(IndexPageTest, ImpossiblePagesAreRefused) {
+TEST(PageContentsTest, ImpossiblePagesAreRefused) {
   const size_t buffer = 1024 - kPageHeaderSize;
   struct Case {
     const char* name;
@@ -227,15 +227,15 @@ TEST(IndexPageTest, ImpossiblePagesAreRefused) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    TPage page(buffer);
+    TPageContents page(buffer);
     page.Initialize(c.params);
     EXPECT_FALSE(page.Unpack(c.raw.data()));
     EXPECT_EQ(page.NumberOfKeys(), 0);
   }
 }
 
-TEST(IndexPageTest, OverflowOfACompressedPageIsByPackedSize) {
-  TPage page(64);
+TEST(PageContentsTest, OverflowOfACompressedPageIsByPackedSize) {
+  TPageContents page(64);
   page.Initialize(Params(20, true, icFull));
   page.SetPageType(ptRootExternal);
   // Equal prefixes and trailing zeros keep entries small: more keys than MaximumKeys fit.
@@ -316,7 +316,7 @@ std::string Describe(const RandomCase& c, uint32_t seed) {
          (c.no_statistics ? " no statistics" : "") + " seed " + std::to_string(seed);
 }
 
-void CheckAgainstModel(const TPage& page, const std::vector<ModelEntry>& model) {
+void CheckAgainstModel(const TPageContents& page, const std::vector<ModelEntry>& model) {
   ASSERT_EQ(page.NumberOfKeys(), static_cast<int>(model.size()));
   bool compressed = page.IsExternal() && page.KeyCompressionType() != icNone;
   uint32_t expected_size = 0;
@@ -335,7 +335,7 @@ void CheckAgainstModel(const TPage& page, const std::vector<ModelEntry>& model) 
 
 // Inserts, replaces and deletes at random places; after every step the page must agree with
 // the model (keys, numbers, D, T and CompressedSize) and survive a pack and unpack unchanged.
-TEST(IndexPageRandomTest, BookkeepingAndRoundTripMatchTheModel) {
+TEST(PageContentsRandomTest, BookkeepingAndRoundTripMatchTheModel) {
   std::vector<RandomCase> cases;
   for (uint8_t compression : {icNone, icDuplicateByte, icTrailingByte, icFull}) {
     for (bool unique : {true, false}) {
@@ -353,7 +353,7 @@ TEST(IndexPageRandomTest, BookkeepingAndRoundTripMatchTheModel) {
     ++seed;
     SCOPED_TRACE(Describe(c, seed));
     std::mt19937 rng(seed);
-    TPage page(buffer);
+    TPageContents page(buffer);
     page.Initialize(Params(c.key_size, c.unique, c.compression, c.no_statistics));
     page.SetPageType(c.type);
     std::vector<ModelEntry> model;
@@ -387,7 +387,7 @@ TEST(IndexPageRandomTest, BookkeepingAndRoundTripMatchTheModel) {
       if (page.PageDataOverflowed()) continue;
       Bytes raw(kPageHeaderSize + buffer, 0);
       ASSERT_TRUE(page.Pack(raw.data()));
-      TPage read(buffer);
+      TPageContents read(buffer);
       read.Initialize(page.Parameters());
       ASSERT_TRUE(read.Unpack(raw.data())) << "step " << step;
       ASSERT_NO_FATAL_FAILURE(CheckAgainstModel(read, model)) << "step " << step;
@@ -405,8 +405,8 @@ TEST(IndexPageRandomTest, BookkeepingAndRoundTripMatchTheModel) {
 }
 
 // A type change between internal and external recomputes the compression bookkeeping.
-TEST(IndexPageRandomTest, TypeChangeRecomputesCompression) {
-  TPage page(kBufferSize4096);
+TEST(PageContentsRandomTest, TypeChangeRecomputesCompression) {
+  TPageContents page(kBufferSize4096);
   page.Initialize(Params(8, true, icFull));
   page.SetPageType(ptRoot);
   std::vector<ModelEntry> model;

@@ -1,4 +1,4 @@
-#include "engine/format/index_page.h"
+#include "engine/format/page_contents.h"
 
 #include <algorithm>
 #include <cstring>
@@ -53,9 +53,9 @@ TPageParameters PageParametersOf(const TIndexDefinition& definition) {
   return p;
 }
 
-TPage::TPage(size_t buffer_size) : buffer_size_(buffer_size) {}
+TPageContents::TPageContents(size_t buffer_size) : buffer_size_(buffer_size) {}
 
-void TPage::Clear() {
+void TPageContents::Clear() {
   page_type_ = ptRoot;
   count_ = 0;
   left_number_ = 0;
@@ -65,20 +65,19 @@ void TPage::Clear() {
   raw_.clear();
 }
 
-void TPage::Initialize(const TPageParameters& parameters) {
+void TPageContents::Initialize(const TPageParameters& parameters) {
   Clear();
   parameters_ = parameters;
-  dirty_ = false;
 }
 
-uint8_t* TPage::Entry(int key_counter) {
+uint8_t* TPageContents::Entry(int key_counter) {
   return entries_.data() + static_cast<size_t>(key_counter - 1) * EntryStride();
 }
-const uint8_t* TPage::Entry(int key_counter) const {
+const uint8_t* TPageContents::Entry(int key_counter) const {
   return entries_.data() + static_cast<size_t>(key_counter - 1) * EntryStride();
 }
 
-bool TPage::Unpack(const uint8_t* raw) {
+bool TPageContents::Unpack(const uint8_t* raw) {
   Clear();
   uint8_t type = raw[o::kPageType];
   uint32_t count = GetU16(raw + o::kNumberOfKeys);
@@ -163,7 +162,7 @@ bool TPage::Unpack(const uint8_t* raw) {
   return true;
 }
 
-bool TPage::Pack(uint8_t* raw) const {
+bool TPageContents::Pack(uint8_t* raw) const {
   raw[o::kPageType] = page_type_;
   PutU16(raw + o::kNumberOfKeys, page_type_ == ptParameter ? 0 : static_cast<uint16_t>(count_));
   PutI32(raw + o::kLeftNumber, left_number_);
@@ -215,42 +214,26 @@ bool TPage::Pack(uint8_t* raw) const {
   return true;
 }
 
-void TPage::Copy(const TPage& other) {
-  buffer_size_ = other.buffer_size_;
-  parameters_ = other.parameters_;
-  page_type_ = other.page_type_;
-  count_ = other.count_;
-  left_number_ = other.left_number_;
-  right_number_ = other.right_number_;
-  compressed_size_ = other.compressed_size_;
-  entries_ = other.entries_;
-  raw_ = other.raw_;
-  dirty_ = true;
-}
-
-void TPage::SetPageType(uint8_t value) {
+void TPageContents::SetPageType(uint8_t value) {
   if (value == page_type_) return;
   bool was_compressed = Compressed();
   page_type_ = value;
   if (Compressed() != was_compressed) RecalculateCompression();
-  dirty_ = true;
 }
 
-void TPage::SetLeftNumber(int32_t value) {
+void TPageContents::SetLeftNumber(int32_t value) {
   left_number_ = value;
-  dirty_ = true;
 }
 
-void TPage::SetRightNumber(int32_t value) {
+void TPageContents::SetRightNumber(int32_t value) {
   right_number_ = value;
-  dirty_ = true;
 }
 
-const uint8_t* TPage::GetKey(int key_counter) const {
+const uint8_t* TPageContents::GetKey(int key_counter) const {
   return Valid(key_counter) ? Entry(key_counter) : nullptr;
 }
 
-void TPage::InsertKey(const uint8_t* key, int* key_counter) {
+void TPageContents::InsertKey(const uint8_t* key, int* key_counter) {
   int after = std::clamp(*key_counter, 0, NumberOfKeys());
   const size_t stride = EntryStride();
   auto at = entries_.begin() + static_cast<std::ptrdiff_t>(after * stride);
@@ -263,17 +246,15 @@ void TPage::InsertKey(const uint8_t* key, int* key_counter) {
     RecomputeAround(inserted + 1, inserted + 1);
   }
   *key_counter = inserted;
-  dirty_ = true;
 }
 
-void TPage::UpdateKey(const uint8_t* key, int key_counter) {
+void TPageContents::UpdateKey(const uint8_t* key, int key_counter) {
   if (!Valid(key_counter)) return;
   std::memcpy(Entry(key_counter), key, parameters_.KeySize);
   if (Compressed()) RecomputeAround(key_counter, key_counter + 1);
-  dirty_ = true;
 }
 
-void TPage::DeleteKey(int* key_counter) {
+void TPageContents::DeleteKey(int* key_counter) {
   int k = *key_counter;
   if (!Valid(k)) return;
   if (Compressed()) compressed_size_ -= EntrySize(k);
@@ -283,47 +264,44 @@ void TPage::DeleteKey(int* key_counter) {
   --count_;
   if (Compressed()) RecomputeAround(k, k);
   *key_counter = std::min(k, NumberOfKeys());
-  dirty_ = true;
 }
 
-int32_t TPage::GetRecordNumber(int key_counter) const {
+int32_t TPageContents::GetRecordNumber(int key_counter) const {
   return Valid(key_counter) ? GetI32(Entry(key_counter) + parameters_.KeySize + kNumberOffset) : 0;
 }
 
-void TPage::SetRecordNumber(int key_counter, int32_t value) {
+void TPageContents::SetRecordNumber(int key_counter, int32_t value) {
   if (!Valid(key_counter)) return;
   PutI32(Entry(key_counter) + parameters_.KeySize + kNumberOffset, value);
-  dirty_ = true;
 }
 
-int32_t TPage::GetLowerKeyCount(int key_counter) const {
+int32_t TPageContents::GetLowerKeyCount(int key_counter) const {
   if (count_ == 0) return 0;
   if (IsExternal()) return 1;
   return Valid(key_counter) ? GetI32(Entry(key_counter) + parameters_.KeySize + kCountOffset) : 0;
 }
 
-void TPage::SetLowerKeyCount(int key_counter, int32_t value) {
+void TPageContents::SetLowerKeyCount(int key_counter, int32_t value) {
   if (IsExternal() || parameters_.NoKeyStatistics || !Valid(key_counter)) return;
   PutI32(Entry(key_counter) + parameters_.KeySize + kCountOffset, value);
-  dirty_ = true;
 }
 
-void TPage::IncLowerKeyCount(int key_counter) {
+void TPageContents::IncLowerKeyCount(int key_counter) {
   SetLowerKeyCount(key_counter, GetLowerKeyCount(key_counter) + 1);
 }
 
-void TPage::DecLowerKeyCount(int key_counter) {
+void TPageContents::DecLowerKeyCount(int key_counter) {
   SetLowerKeyCount(key_counter, GetLowerKeyCount(key_counter) - 1);
 }
 
-int64_t TPage::TotalLowerKeyCount() const {
+int64_t TPageContents::TotalLowerKeyCount() const {
   if (IsExternal()) return count_;
   int64_t total = 0;
   for (int k = 1; k <= NumberOfKeys(); ++k) total += GetLowerKeyCount(k);
   return total;
 }
 
-int64_t TPage::GetPageKeyCount(int key_counter) const {
+int64_t TPageContents::GetPageKeyCount(int key_counter) const {
   int last = std::clamp(key_counter - 1, 0, NumberOfKeys());
   if (IsExternal()) return last;
   int64_t total = 0;
@@ -331,15 +309,15 @@ int64_t TPage::GetPageKeyCount(int key_counter) const {
   return total;
 }
 
-uint8_t TPage::GetDuplicateCount(int key_counter) const {
+uint8_t TPageContents::GetDuplicateCount(int key_counter) const {
   return Valid(key_counter) ? Entry(key_counter)[parameters_.KeySize + kDOffset] : 0;
 }
 
-uint8_t TPage::GetTrailingCount(int key_counter) const {
+uint8_t TPageContents::GetTrailingCount(int key_counter) const {
   return Valid(key_counter) ? Entry(key_counter)[parameters_.KeySize + kTOffset] : 0;
 }
 
-uint32_t TPage::EntrySize(int key_counter) const {
+uint32_t TPageContents::EntrySize(int key_counter) const {
   const uint32_t key_size = parameters_.KeySize;
   if (IsInternal()) return key_size + (parameters_.NoKeyStatistics ? 4 : 8);
   uint32_t d = GetDuplicateCount(key_counter);
@@ -356,21 +334,21 @@ uint32_t TPage::EntrySize(int key_counter) const {
   }
 }
 
-int TPage::MaximumKeys() const {
+int TPageContents::MaximumKeys() const {
   if (page_type_ == ptParameter) return 0;
   size_t size = parameters_.KeySize + 4u;
   if (IsInternal() && !parameters_.NoKeyStatistics) size += 4;
   return static_cast<int>(buffer_size_ / size);
 }
 
-bool TPage::PageDataOverflowed() const {
+bool TPageContents::PageDataOverflowed() const {
   if (Compressed()) return compressed_size_ > buffer_size_;
   return NumberOfKeys() > MaximumKeys();
 }
 
-void TPage::AllocateBuffer() { raw_.assign(buffer_size_, 0); }
+void TPageContents::AllocateBuffer() { raw_.assign(buffer_size_, 0); }
 
-uint32_t TPage::RecomputeEntry(int key_counter) {
+uint32_t TPageContents::RecomputeEntry(int key_counter) {
   const size_t key_size = parameters_.KeySize;
   uint8_t* entry = Entry(key_counter);
   const uint8_t compression = parameters_.KeyCompressionType;
@@ -400,7 +378,7 @@ uint32_t TPage::RecomputeEntry(int key_counter) {
   return EntrySize(key_counter);
 }
 
-void TPage::RecomputeAround(int first, int last) {
+void TPageContents::RecomputeAround(int first, int last) {
   for (int k = first; k <= last; ++k) {
     if (!Valid(k)) continue;
     uint32_t old_size = EntrySize(k);
@@ -408,7 +386,7 @@ void TPage::RecomputeAround(int first, int last) {
   }
 }
 
-void TPage::RecalculateCompression() {
+void TPageContents::RecalculateCompression() {
   compressed_size_ = 0;
   const size_t key_size = parameters_.KeySize;
   for (int k = 1; k <= NumberOfKeys(); ++k) {

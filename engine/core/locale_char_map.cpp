@@ -1,4 +1,4 @@
-#include "engine/format/locale_char_map.h"
+#include "engine/core/locale_char_map.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "engine/format/locale_char_map.h"
+#include "engine/core/locale_char_map.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/core/data_engine.h"
 #include "platform/system_locale.h"
 
 namespace kura {
@@ -51,6 +52,17 @@ TEST(LocaleCharMapTest, ConcurrentFirstUseBuildsOneMap) {
   }
   for (std::thread& t : threads) t.join();
   for (const TLocaleCharMapArray& s : seen) EXPECT_EQ(s, map.GetCharMap());
+}
+
+// The engine's locales carry their maps; an unknown identifier gets the "ANSI Standard" one.
+TEST(LocaleCharMapTest, EngineLocalesHoldTheirMaps) {
+  TDataEngine engine;
+  engine.Initialize("kura.lck");
+  TDataLocale* unknown = engine.GetLocaleCharMap(0x7FFF);
+  EXPECT_EQ(unknown->ID(), 0);
+  EXPECT_FALSE(unknown->CharMapBuilt());
+  EXPECT_EQ(unknown->GetCharMap()['a'], 'a');
+  EXPECT_TRUE(unknown->CharMapBuilt());
 }
 
 }  // namespace
