@@ -1,0 +1,245 @@
+// kura-dump DIR TABLE [--json]: the header, the field definitions and every record slot of a
+// table's data file, in physical order, as text or as one JSON object.
+//
+// The data file is opened read-only and shared, verified like a table opened with header
+// checks, and read without locks. Exit status: 0 done, 1 an engine error (its message on
+// standard error), 2 bad usage.
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/byte_order.h"
+#include "engine/core/data_engine.h"
+#include "engine/core/engine_error.h"
+#include "engine/format/data_file.h"
+#include "engine/format/date_time.h"
+#include "engine/format/record.h"
+#include "platform/ansi_text.h"
+#include "platform/path.h"
+#include "tools/common/direct_file_owner.h"
+#include "tools/common/field_text.h"
+
+namespace {
+
+using namespace kura;
+using kura_tools::HexText;
+using kura_tools::JsonString;
+using kura_tools::JsonValue;
+
+constexpr const char* kUsage =
+    "usage: kura-dump DIR TABLE [--json]\n"
+    "  Shows the header, the field definitions and every record slot of the table TABLE in\n"
+    "  the database directory DIR, in physical order.\n"
+    "  --json   one JSON object with \"header\", \"fields\" and \"records\"\n"
+    "  --help   this text\n";
+
+std::string StatusName(uint8_t status) {
+  switch (status) {
+    case 0: return "live";
+    case 1: return "deleted";
+    case 3: return "cached";
+    default: return "status " + std::to_string(status);
+  }
+}
+
+std::string LastUpdatedText(const TDataFile& file) {
+  int32_t day = 0, ms = 0;
+  if (!TryDateTimeToParts(file.LastUpdated(), &day, &ms)) return "";
+  return FormatTimeStamp(EncodeTimeStamp(day, ms));
+}
+
+struct THeaderItem {
+  std::string name;
+  std::string json;   // the value as JSON
+  std::string plain;  // the value as text
+};
+
+std::vector<THeaderItem> HeaderItems(const TDataFile& file) {
+  const TDataHeader& h = file.Header();
+  auto number = [](auto v) {
+    std::string s = std::to_string(v);
+    return THeaderItem{"", s, s};
+  };
+  auto text = [](const std::string& utf8) { return THeaderItem{"", JsonString(utf8), utf8}; };
+  std::vector<std::pair<std::string, THeaderItem>> items = {
+      {"UpdateStamp", number(h.UpdateStamp)},
+      {"VersionNum", number(int(h.VersionNum))},
+      {"FileSignature", text(HexText(h.FileSignature.data(), 16))},
+      {"NextFreeRecord", number(h.NextFreeRecord)},
+      {"NextEndingRecord", number(h.NextEndingRecord)},
+      {"LastRecordID", number(h.LastRecordID)},
+      {"LastAutoIncID", number(h.LastAutoIncID)},
+      {"RecordCount", number(h.RecordCount)},
+      {"RecordLength", number(h.RecordLength)},
+      {"FieldCount", number(h.FieldCount)},
+      {"BlobFieldCount", number(h.BlobFieldCount)},
+      {"BlobBlockSize", number(h.BlobBlockSize)},
+      {"LastBlobSignature", number(h.LastBlobSignature)},
+      {"IndexPageSize", number(h.IndexPageSize)},
+      {"LastUpdated", text(LastUpdatedText(file))},
+      {"Description", text(platform::AnsiToUtf8(h.Description))},
+      {"Encrypted", THeaderItem{"", h.Encrypted ? "true" : "false", h.Encrypted ? "true" : "false"}},
+      {"Digest", text(HexText(h.Digest.data(), 16))},
+      {"LocaleID", number(h.LocaleID)},
+      {"UserMajorVersion", number(h.UserMajorVersion)},
+      {"UserMinorVersion", number(h.UserMinorVersion)},
+  };
+  std::vector<THeaderItem> result;
+  for (auto& [name, item] : items) {
+    item.name = name;
+    result.push_back(item);
+  }
+  return result;
+}
+
+std::string FieldJson(const TFieldDefinition& d) {
+  auto b = [](bool v) { return std::string(v ? "true" : "false"); };
+  auto s = [](const std::string& ansi) { return JsonString(platform::AnsiToUtf8(ansi)); };
+  std::ostringstream o;
+  o << "{\"FieldNum\": " << d.FieldNum << ", \"FieldName\": " << s(d.FieldName)
+    << ", \"Description\": " << s(d.Description) << ", \"DataType\": " << int(d.DataType)
+    << ", \"TypeName\": " << JsonString(kura_tools::TypeName(d.DataType))
+    << ", \"SubType\": " << int(d.SubType) << ", \"Length\": " << d.Length
+    << ", \"Decimals\": " << int(d.Decimals) << ", \"DataSize\": " << d.DataSize
+    << ", \"Offset\": " << d.Offset << ", \"Required\": " << b(d.Required)
+    << ", \"CharCase\": " << int(d.CharCase) << ", \"Minimum\": " << s(d.Minimum)
+    << ", \"Maximum\": " << s(d.Maximum) << ", \"Default\": " << s(d.Default)
+    << ", \"Compression\": " << int(d.Compression) << "}";
+  return o.str();
+}
+
+std::string FieldText(const TFieldDefinition& d) {
+  std::ostringstream o;
+  o << d.FieldNum << " " << platform::AnsiToUtf8(d.FieldName) << " "
+    << kura_tools::TypeName(d.DataType);
+  if (d.SubType != 0) o << "/" << int(d.SubType);
+  if (d.Length != 0) o << "(" << d.Length << ")";
+  if (d.DataType == dtBCD) o << " decimals " << int(d.Decimals);
+  o << " offset " << d.Offset << " size " << d.DataSize;
+  if (d.Required) o << " required";
+  if (d.CharCase != 0) o << (d.CharCase == 1 ? " lower" : " upper");
+  if (!d.Minimum.empty()) o << " min " << JsonString(platform::AnsiToUtf8(d.Minimum));
+  if (!d.Maximum.empty()) o << " max " << JsonString(platform::AnsiToUtf8(d.Maximum));
+  if (!d.Default.empty()) o << " default " << JsonString(platform::AnsiToUtf8(d.Default));
+  if (d.Compression != 0) o << " compression " << int(d.Compression);
+  return o.str();
+}
+
+int Dump(const std::string& directory_utf8, const std::string& table_utf8, bool json) {
+  TDataEngine engine;
+  std::string directory =
+      platform::ExcludeTrailingPathDelimiter(platform::FromNativePath(directory_utf8));
+  std::string table = platform::Utf8ToAnsi(table_utf8);
+  std::string extension = engine.DataExtension();
+  std::string file_name = table;
+  std::string ext = platform::ExtractFileExt(table);
+  if (platform::AnsiUpperCase(ext) == platform::AnsiUpperCase(extension)) {
+    table = table.substr(0, table.size() - ext.size());
+  } else {
+    file_name += extension;
+  }
+  kura_tools::TDirectFileOwner owner(&engine, table, directory);
+  TDataFile file(&owner);
+  file.SetFileName(platform::IncludeTrailingPathDelimiter(directory) + file_name);
+  file.SetReadOnly(true);
+  file.OpenFile();
+  file.CheckHeader();
+
+  std::ostream& out = std::cout;
+  const std::vector<TFieldDefinition>& fields = file.FieldDefinitions();
+  if (json) {
+    out << "{\n  \"header\": {";
+    bool first = true;
+    for (const THeaderItem& item : HeaderItems(file)) {
+      out << (first ? "\n" : ",\n") << "    " << JsonString(item.name) << ": " << item.json;
+      first = false;
+    }
+    out << "\n  },\n  \"fields\": [";
+    for (size_t i = 0; i < fields.size(); ++i) {
+      out << (i == 0 ? "\n" : ",\n") << "    " << FieldJson(fields[i]);
+    }
+    out << "\n  ],\n  \"records\": [";
+  } else {
+    out << "Table " << platform::AnsiToUtf8(table) << "\n\nHeader\n";
+    for (const THeaderItem& item : HeaderItems(file)) {
+      out << "  " << item.name << ": " << item.plain << "\n";
+    }
+    out << "\nFields\n";
+    for (const TFieldDefinition& d : fields) out << "  " << FieldText(d) << "\n";
+    out << "\nRecords\n";
+  }
+
+  std::vector<uint8_t> record(file.RecordLength());
+  for (int32_t slot = 1; slot <= file.IOBlocksUsed(); ++slot) {
+    TRecord* r = nullptr;
+    file.GetRecord(nullptr, slot, true, 1, &r);
+    r->CopyToBuffer(record.data());
+    file.PutRecord(r);
+    uint8_t status = record[0];
+    int32_t id = GetI32(record.data() + kRecordIDOffset);
+    if (json) {
+      out << (slot == 1 ? "\n" : ",\n") << "    {\"slot\": " << slot
+          << ", \"status\": " << JsonString(StatusName(status)) << ", \"id\": " << id;
+      if (status == 1) out << ", \"next\": " << GetI32(record.data() + kRecordNumberOffset);
+      out << ", \"values\": {";
+      for (size_t i = 0; i < fields.size(); ++i) {
+        out << (i == 0 ? "" : ", ") << JsonString(platform::AnsiToUtf8(fields[i].FieldName))
+            << ": " << JsonValue(kura_tools::DecodeFieldValue(fields[i], record.data()));
+      }
+      out << "}}";
+    } else {
+      out << "  " << slot << " " << StatusName(status) << " id " << id;
+      if (status == 1) out << " next " << GetI32(record.data() + kRecordNumberOffset);
+      out << ":";
+      for (const TFieldDefinition& d : fields) {
+        out << " " << platform::AnsiToUtf8(d.FieldName) << "="
+            << kura_tools::PlainValue(kura_tools::DecodeFieldValue(d, record.data()));
+      }
+      out << "\n";
+    }
+  }
+  if (json) out << (file.IOBlocksUsed() > 0 ? "\n  ]\n}\n" : "]\n}\n");
+  file.CloseFile();
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> positional;
+  bool json = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--help" || a == "-h") {
+      std::cout << kUsage;
+      return 0;
+    }
+    if (a == "--json") {
+      json = true;
+    } else if (!a.empty() && a[0] == '-') {
+      std::cerr << "kura-dump: unknown option " << a << "\n" << kUsage;
+      return 2;
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.size() != 2 || positional[0].empty() || positional[1].empty()) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  try {
+    return Dump(positional[0], positional[1], json);
+  } catch (const EKuraEngineError& e) {
+    std::cout.flush();
+    std::cerr << "kura-dump: " << platform::AnsiToUtf8(e.what()) << "\n";
+    return 1;
+  } catch (const std::exception& e) {
+    std::cout.flush();
+    std::cerr << "kura-dump: " << e.what() << "\n";
+    return 1;
+  }
+}
