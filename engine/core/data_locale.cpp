@@ -13,7 +13,11 @@ constexpr int32_t kGermanGermanyLanguageID = 0x0407;  // primary language 7, sub
 }  // namespace
 
 TDataLocale::TDataLocale(TDataEngine* owner, int32_t id, AnsiString name, AnsiString short_name)
-    : FDataEngine(owner), FID(id), FName(std::move(name)), FShortName(std::move(short_name)) {}
+    : FDataEngine(owner),
+      FID(id),
+      FName(std::move(name)),
+      FShortName(std::move(short_name)),
+      FCharMap(id) {}
 
 std::vector<std::unique_ptr<TDataLocale>> BuildLocaleList(TDataEngine* owner) {
   std::vector<platform::SystemLocale> system = platform::EnumerateSystemLocales();

@@ -2,9 +2,9 @@
 // (0 is "ANSI Standard", the unsigned byte order of the system code page).
 //
 // The engine owns its locales (TDataEngine's locale list) and hands out borrowed pointers that
-// stay valid until the engine is reset. The collation's 256-entry character map (the lowest and
-// highest sort characters used for key filling) belongs here and is added together with the key
-// collation; callers reach it through TDataEngine::GetLocaleCharMap, which returns this object.
+// stay valid until the engine is reset. Each locale carries its collation's 256-entry character
+// map (the lowest and highest sort characters used for key filling), built on first use; callers
+// reach it through TDataEngine::GetLocaleCharMap, which returns this object.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/ansi_string.h"
+#include "engine/core/locale_char_map.h"
 
 namespace kura {
 
@@ -27,12 +28,16 @@ class TDataLocale {
   int32_t ID() const { return FID; }
   const AnsiString& Name() const { return FName; }
   const AnsiString& ShortName() const { return FShortName; }
+  // The collation's character map (locale_char_map.h), built on the first call.
+  const TLocaleCharMapArray& GetCharMap() const { return FCharMap.GetCharMap(); }
+  bool CharMapBuilt() const { return FCharMap.Built(); }
 
  private:
   TDataEngine* FDataEngine;
   int32_t FID;
   AnsiString FName;
   AnsiString FShortName;
+  TLocaleCharMap FCharMap;
 };
 
 inline constexpr int32_t kAnsiStandardLocaleID = 0;
