@@ -110,7 +110,7 @@ bool TBaseFile::Lock(int64_t Offset, int64_t LockLength) {
     return false;
   }
   platform::CriticalSectionGuard guard(FLockSection);
-  int64_t last = Offset + LockLength - 1;
+  int64_t last = Offset + (LockLength - 1);
   auto it = std::lower_bound(FLocksList.begin(), FLocksList.end(), Offset,
                              [](const TLockEntry& e, int64_t first) { return e.first < first; });
   if (it != FLocksList.end() && it->first == Offset) return false;

@@ -233,8 +233,12 @@ class TDataEngine {
   // A new context for the key: the hook's, else a built-in one (throws std::invalid_argument for
   // a key the built-in cipher refuses).
   std::shared_ptr<TCryptoContext> CryptoInit(const uint8_t* Key, size_t KeyLen);
-  void EncryptBlock(TCryptoContext& Data, uint8_t BlockBuffer[8]) { Data.EncryptBlock(BlockBuffer); }
-  void DecryptBlock(TCryptoContext& Data, uint8_t BlockBuffer[8]) { Data.DecryptBlock(BlockBuffer); }
+  void EncryptBlock(TCryptoContext& Data, uint8_t BlockBuffer[8]) {
+    Data.EncryptBlock(BlockBuffer);
+  }
+  void DecryptBlock(TCryptoContext& Data, uint8_t BlockBuffer[8]) {
+    Data.DecryptBlock(BlockBuffer);
+  }
   void CryptoReset(TCryptoContext& Data) { Data.Reset(); }
   // One unit in place: its whole 8-byte blocks in order (a remainder stays as it is), then the
   // chain is reset, also when a step throws. Units on one context are serialised.
@@ -246,7 +250,8 @@ class TDataEngine {
   void SetCompressHook(TCompressHook hook) { FCompressHook = std::move(hook); }
   void SetDecompressHook(TDecompressHook hook) { FDecompressHook = std::move(hook); }
   // Raise 15001 KURA_COMPRESS / 15002 KURA_UNCOMPRESS on any failure, the hook's included.
-  void Compress(const uint8_t* InBuffer, size_t InBytes, int Level, std::vector<uint8_t>* OutBuffer);
+  void Compress(const uint8_t* InBuffer, size_t InBytes, int Level,
+                std::vector<uint8_t>* OutBuffer);
   void Decompress(const uint8_t* InBuffer, size_t InBytes, std::vector<uint8_t>* OutBuffer,
                   size_t MaxOutBytes = kMaxDecompressedSize);
 

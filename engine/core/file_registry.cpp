@@ -245,9 +245,9 @@ void TFileRegistry::GetFileNames(bool IsMemory, const AnsiString& DirMask, bool 
 AnsiString TFileRegistry::GetTempFileName(const AnsiString& TempDirectory,
                                           const AnsiString& Extension, bool IsMemory,
                                           bool IsHidden) {
+  long long thread_id = static_cast<long long>(platform::CurrentThreadId());
   AnsiString prefix = platform::IncludeTrailingPathDelimiter(TempDirectory) +
-                      std::to_string(std::llabs(static_cast<long long>(platform::CurrentThreadId())))
-                          .substr(0, 5);
+                      std::to_string(std::llabs(thread_id)).substr(0, 5);
   for (int n = 0; n < 1000000; ++n) {
     AnsiString name = prefix + std::to_string(n) + Extension;
     if (!FileExists(name, IsMemory, IsHidden)) return name;

@@ -61,8 +61,8 @@ int32_t TPhysicalFile::Open() {
       if (FReadOnly) return MappedOSError();
       // A file that may be read but not written is opened read-only; the caller learns it
       // through ReadOnly().
-      FPhysicalHandle =
-          platform::OsFile::OpenExisting(FFileName, platform::FileAccess::kRead, share, OpenFlags());
+      FPhysicalHandle = platform::OsFile::OpenExisting(FFileName, platform::FileAccess::kRead,
+                                                       share, OpenFlags());
       if (!FPhysicalHandle) return MappedOSError();
       FReadOnly = true;
     }

@@ -57,7 +57,9 @@ const MessageCase kMessageCases[] = {
      {.table_name = "x"},
      "There is insufficient operating system memory available for the current operation"},
     // A "%" inside a name is text, not a placeholder.
-    {kura::KURA_BOF, {.table_name = "100%s"}, "Beginning of table '100%s' unexpectedly encountered"},
+    {kura::KURA_BOF,
+     {.table_name = "100%s"},
+     "Beginning of table '100%s' unexpectedly encountered"},
     {kura::KURA_REMOTEDUPDBUSER,
      {.user_name = "guest", .database_name = "Books"},
      "The user 'guest' already exists for the database 'Books'"},
@@ -69,7 +71,8 @@ TEST(ErrorMessagesTest, FillEachPlaceholderFromItsDetail) {
   for (const auto& c : kMessageCases) {
     EKuraEngineError e = Raise(engine, c.code, c.context);
     EXPECT_EQ(engine.GetErrorString(c.code), c.text) << c.code;
-    EXPECT_EQ(std::string(e.what()), "Kura Engine Error # " + std::to_string(c.code) + " " + c.text);
+    EXPECT_EQ(std::string(e.what()),
+              "Kura Engine Error # " + std::to_string(c.code) + " " + c.text);
     EXPECT_EQ(e.ErrorCode(), c.code);
   }
 }
@@ -120,7 +123,9 @@ TEST(ErrorMessagesTest, EachRaiseStartsFromClearedDetails) {
   Raise(engine, kura::KURA_KEYVIOL, {.table_name = "A", .index_name = "I"});
   EKuraEngineError e = Raise(engine, kura::KURA_INVALIDINDEXNAME, {.index_name = "J"});
   EXPECT_EQ(e.ErrorTableName(), "");
-  EXPECT_STREQ(e.what(), "Kura Engine Error # 10022 Invalid secondary index name 'J' specified for the table ''");
+  EXPECT_STREQ(e.what(),
+               "Kura Engine Error # 10022 Invalid secondary index name 'J' specified for the "
+               "table ''");
   EXPECT_EQ(engine.LastErrorNumber(), kura::KURA_INVALIDINDEXNAME);
 }
 
