@@ -266,6 +266,12 @@ void TPageContents::DeleteKey(int* key_counter) {
   *key_counter = std::min(k, NumberOfKeys());
 }
 
+void TPageContents::ClearKeys() {
+  count_ = 0;
+  entries_.clear();
+  compressed_size_ = 0;
+}
+
 int32_t TPageContents::GetRecordNumber(int key_counter) const {
   return Valid(key_counter) ? GetI32(Entry(key_counter) + parameters_.KeySize + kNumberOffset) : 0;
 }

@@ -107,6 +107,8 @@ class TPageContents {
   void UpdateKey(const uint8_t* key, int key_counter);
   // Removes an entry; *key_counter then names the entry that took its place, or the new last.
   void DeleteKey(int* key_counter);
+  // Removes every entry; type and neighbours stay.
+  void ClearKeys();
 
   int32_t GetRecordNumber(int key_counter) const;
   void SetRecordNumber(int key_counter, int32_t value);
