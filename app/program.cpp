@@ -1,0 +1,92 @@
+#include "app/program.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <QStringList>
+#include <QTimer>
+#include <cstring>
+#include <iostream>
+#include <memory>
+
+#include "app/command_line.h"
+#include "app/console_user_dialogs.h"
+#include "app/dtm_sorami.h"
+#include "app/engine_table_opener.h"
+#include "app/form_v7tov8.h"
+#include "app/qt_user_dialogs.h"
+#include "app/termination_request.h"
+
+namespace sorami {
+
+namespace {
+
+// A screenshot needs no screen: without a display, and unless a platform is chosen, use Qt's
+// offscreen platform instead of failing to connect.
+void ChooseOffscreenForScreenshot(int argc, char** argv) {
+  bool screenshot = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--") == 0) break;
+    if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = true;
+  }
+  if (screenshot && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+      qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+}
+
+int SaveScreenshot(QApplication& application, QWidget& window, const std::string& file) {
+  // Let the window lay itself out and paint before it is grabbed.
+  application.processEvents();
+  const QPixmap picture = window.grab();
+  if (picture.isNull() || !picture.save(QString::fromStdString(file), "PNG")) {
+    std::cerr << "v7tov8: cannot save the screenshot to " << file << '\n';
+    return 1;
+  }
+  std::cout << file << '\n';
+  return 0;
+}
+
+}  // namespace
+
+int RunV7toV8(int argc, char** argv) {
+  ChooseOffscreenForScreenshot(argc, argv);
+  QApplication application(argc, argv);
+
+  std::vector<std::string> arguments;
+  const QStringList qt_arguments = QCoreApplication::arguments();
+  for (qsizetype i = 1; i < qt_arguments.size(); ++i) {
+    arguments.push_back(qt_arguments[i].toStdString());
+  }
+  TCommandLine command_line;
+  std::string error;
+  if (!ParseCommandLine(arguments, &command_line, &error)) {
+    std::cerr << "v7tov8: " << error << '\n' << kUsage;
+    return 2;
+  }
+  if (command_line.help) {
+    std::cout << kUsage;
+    return 0;
+  }
+  const bool screenshot = !command_line.screenshot_file.empty();
+
+  TQtUserDialogs qt_dialogs;
+  TConsoleUserDialogs console_dialogs(std::cerr);
+  TUserDialogs& dialogs = screenshot ? static_cast<TUserDialogs&>(console_dialogs) : qt_dialogs;
+
+  // The main window comes first: its grids are bound to the data module's tables as soon as
+  // the data module exists. A top-level Qt window has its own task-bar entry.
+  TFormV7toV8 form(dialogs, TFormV7toV8::ScreenScale());
+  qt_dialogs.SetParentWindow(&form);
+  TTerminationRequest termination;
+  TEngineTableOpener opener;
+  TDtmSorami data_module(opener, dialogs, termination, command_line.first_argument);
+
+  form.show();
+  if (screenshot) return SaveScreenshot(application, form, command_line.screenshot_file);
+  if (termination.IsRequested()) {
+    QTimer::singleShot(0, &application, &QCoreApplication::quit);
+  }
+  return application.exec();
+}
+
+}  // namespace sorami

@@ -1,0 +1,76 @@
+// v7tov8 as a whole, started as its own process on Qt's offscreen platform.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/dtm_sorami.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
+
+namespace sorami_test {
+namespace {
+
+const std::string kProgram = std::string(KURA_APP_DIR) + "/v7tov8";
+
+class ProgramTest : public testing::Test {
+ protected:
+  kura_test::CommandResult Run(const std::vector<std::string>& arguments) {
+    return kura_test::RunCommand(kProgram, arguments,
+                                 {"USERPROFILE=" + temp_.native(), "QT_QPA_PLATFORM=offscreen"});
+  }
+  kura_test::TempDir temp_;
+};
+
+TEST_F(ProgramTest, ScreenshotOfAnEmptyDatabaseReportsTheMissingTables) {
+  const std::string picture = temp_.NativePath("window.png");
+  const kura_test::CommandResult result =
+      Run({"--screenshot", picture, temp_.NativePath("db/Table/")});
+  ASSERT_EQ(result.exit_status, 0) << result.err;
+  EXPECT_EQ(result.out, picture + "\n");
+  EXPECT_EQ(kura_test::ReadNativeFile(picture).substr(0, 8), "\x89PNG\r\n\x1a\n");
+  // The messages the user would have seen, in order; the folder was created.
+  const size_t at_warning = result.err.find("[warning] ソラミのデータテーブルが開けません。\n");
+  const size_t at_error = result.err.find("[error] ");
+  EXPECT_NE(at_warning, std::string::npos) << result.err;
+  EXPECT_NE(at_error, std::string::npos) << result.err;
+  EXPECT_LT(at_warning, at_error);
+  EXPECT_TRUE(kura_test::NativeFileExists(temp_.NativePath("db/Table")));
+  EXPECT_TRUE(kura_test::NativeFileExists(temp_.NativePath("Documents/SoramiV8/INI")));
+}
+
+TEST_F(ProgramTest, ScreenshotOfADatabaseWithTablesShowsNoMessage) {
+  for (const char* file : {"SORAMI.dat", "KAMOKU.dat", "kubun.dat"}) {
+    kura_test::WriteNativeFile(temp_.NativePath(file), "");
+  }
+  const std::string picture = temp_.NativePath("window.png");
+  const kura_test::CommandResult result = Run({temp_.native(), "--screenshot", picture});
+  ASSERT_EQ(result.exit_status, 0) << result.err;
+  EXPECT_EQ(result.err.find("[warning]"), std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find("[error]"), std::string::npos) << result.err;
+  EXPECT_TRUE(kura_test::NativeFileExists(picture));
+}
+
+TEST_F(ProgramTest, UsageAndUnwritableScreenshot) {
+  const struct {
+    std::vector<std::string> arguments;
+    int exit_status;
+    const char* in_output;
+  } cases[] = {
+      {{"--help"}, 0, "usage: v7tov8"},
+      {{"--bogus"}, 2, "unknown option --bogus"},
+      {{"--screenshot"}, 2, "--screenshot needs a file name"},
+      {{"--screenshot", "/nonexistent-folder/w.png", "db"}, 1, "cannot save the screenshot"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> arguments = c.arguments;
+    if (arguments.back() == "db") arguments.back() = temp_.NativePath("db");
+    const kura_test::CommandResult result = Run(arguments);
+    EXPECT_EQ(result.exit_status, c.exit_status) << c.arguments[0];
+    EXPECT_NE((result.out + result.err).find(c.in_output), std::string::npos)
+        << result.out << result.err;
+  }
+}
+
+}  // namespace
+}  // namespace sorami_test
