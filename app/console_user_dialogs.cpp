@@ -14,13 +14,9 @@ void TConsoleUserDialogs::Write(const char* kind, const std::string& text) {
 
 void TConsoleUserDialogs::ShowWarning(const std::string& text) { Write("warning", text); }
 
-void TConsoleUserDialogs::ShowConfirmation(const std::string& text) {
-  Write("confirmation", text);
-}
+void TConsoleUserDialogs::ShowConfirmation(const std::string& text) { Write("confirmation", text); }
 
-void TConsoleUserDialogs::ShowErrorReport(const std::string& message) {
-  Write("error", message);
-}
+void TConsoleUserDialogs::ShowErrorReport(const std::string& message) { Write("error", message); }
 
 std::optional<std::string> TConsoleUserDialogs::PromptOpenFileName(const TFileOpenRequest&) {
   return std::nullopt;

@@ -60,7 +60,8 @@ void TDtmSorami::DataModuleCreate() {
   table_folder_path_ = platform::ProfileFolder() + kDefaultTableFolder;
   settings_folder_path_ = platform::ProfileFolder() + kSettingsFolder;
 
-  if (!platform::DirectoryExists(settings_folder_path_) && !platform::ForceDirectories(settings_folder_path_)) {
+  if (!platform::DirectoryExists(settings_folder_path_) &&
+      !platform::ForceDirectories(settings_folder_path_)) {
     dialogs_.ShowWarning(kSettingsFolderNotCreatedMessage);
   }
 
@@ -75,7 +76,8 @@ void TDtmSorami::DataModuleCreate() {
     // The argument becomes the table folder even when it could not be created: opening the
     // tables then fails with messages of its own.
     table_folder_path_ = argument;
-  } else if (!platform::DirectoryExists(table_folder_path_) && !platform::ForceDirectories(table_folder_path_)) {
+  } else if (!platform::DirectoryExists(table_folder_path_) &&
+             !platform::ForceDirectories(table_folder_path_)) {
     dialogs_.ShowWarning(kTableFolderUnusableMessage);
     termination_.Request();
   }

@@ -75,12 +75,12 @@ TFormV7toV8::TFormV7toV8(TUserDialogs& dialogs, double scale, QWidget* parent)
   button_csv_read_->setIconSize(ScaledSize(kReadPictureSize, scale_));
   connect(button_csv_read_, &QPushButton::clicked, this, &TFormV7toV8::ButtonCSVReadClick);
 
-  db_grid1_ = MakeGrid("DBGrid1", new TGridModel(kAccountsGridColumns, this),
-                       Scaled(8, 400, 261, 153));
-  db_grid2_ = MakeGrid("DBGrid2", new TGridModel(kCategoriesGridColumns, this),
-                       Scaled(275, 400, 133, 153));
-  db_grid3_ = MakeGrid("DBGrid3", new TGridModel(kEntriesGridColumns, this),
-                       Scaled(8, 160, 761, 229));
+  db_grid1_ =
+      MakeGrid("DBGrid1", new TGridModel(kAccountsGridColumns, this), Scaled(8, 400, 261, 153));
+  db_grid2_ =
+      MakeGrid("DBGrid2", new TGridModel(kCategoriesGridColumns, this), Scaled(275, 400, 133, 153));
+  db_grid3_ =
+      MakeGrid("DBGrid3", new TGridModel(kEntriesGridColumns, this), Scaled(8, 160, 761, 229));
 
   bit_btn1_ = new QPushButton(QString::fromUtf8(kCloseButtonText), this);
   bit_btn1_->setObjectName(QStringLiteral("BitBtn1"));
@@ -146,9 +146,8 @@ QTableView* TFormV7toV8::MakeGrid(const char* name, TGridModel* model, QRect geo
   const QFontMetrics metrics(font());
   for (int i = 0; i < model->columnCount(); ++i) {
     const TGridColumn& column = model->columns()[static_cast<size_t>(i)];
-    grid->setColumnWidth(i, column.width > 0
-                                ? static_cast<int>(std::lround(column.width * scale_))
-                                : DefaultColumnWidth(metrics, column));
+    grid->setColumnWidth(i, column.width > 0 ? static_cast<int>(std::lround(column.width * scale_))
+                                             : DefaultColumnWidth(metrics, column));
   }
   return grid;
 }

@@ -16,7 +16,7 @@ struct TGridColumn {
 // DBGrid3: the cash-book entries of "SORAMI".
 inline const std::vector<TGridColumn> kEntriesGridColumns = {
     {"年月日", 0, 10}, {"コード", 64, 6}, {"勘定科目名", 64, 20}, {"区分", 64, 10},
-    {"摘要", 64, 21},  {"入金", 64, 9},   {"出金", 64, 9},       {"残高", 64, 10}};
+    {"摘要", 64, 21},  {"入金", 64, 9},   {"出金", 64, 9},        {"残高", 64, 10}};
 // DBGrid1: the accounts of "KAMOKU" (display widths of tblKamoku).
 inline const std::vector<TGridColumn> kAccountsGridColumns = {{"コード", 0, 5},
                                                               {"勘定科目", 64, 19}};

@@ -15,7 +15,8 @@ namespace sorami {
 // What the file-open dialog is asked to offer.
 struct TFileOpenRequest {
   // Filters as pairs of description and pattern, all separated by "|":
-  // "CSVファイル|*.csv|テキストファイル|*.txt". Several patterns of one filter are separated by ";".
+  // "CSVファイル|*.csv|テキストファイル|*.txt". Several patterns of one filter are separated by
+  // ";".
   std::string filter;
   // Appended (with its dot) to a typed name that has no extension; empty for none.
   std::string default_extension;

@@ -36,7 +36,7 @@ class TScriptedTableOpener : public sorami::TTableOpener {
   }
 
   std::set<std::string> failing;
-  std::vector<std::string> attempts;
+  std::vector<std::string> attempts = {};
   std::vector<std::string> directories;
 };
 
@@ -74,15 +74,15 @@ enum class TArgument {
 
 struct TStartupCase {
   const char* name;
-  TArgument argument;
-  bool settings_folder_blocked;  // a file stands where the settings folder belongs
-  std::set<std::string> failing_tables;
-  std::vector<TShownBox> boxes;
-  bool termination;
+  TArgument argument = TArgument::kNone;
+  bool settings_folder_blocked = false;  // a file stands where the settings folder belongs
+  std::set<std::string> failing_tables = {};
+  std::vector<TShownBox> boxes = {};
+  bool termination = false;
   std::vector<std::string> attempts;
-  std::vector<std::string> open_components;
-  std::vector<std::string> existing_folders;
-  std::vector<std::string> missing_folders;
+  std::vector<std::string> open_components = {};
+  std::vector<std::string> existing_folders = {};
+  std::vector<std::string> missing_folders = {};
 };
 
 const std::set<std::string> kNoTables = {"SORAMI", "KAMOKU", "kubun"};
@@ -92,35 +92,78 @@ const TShownBox kKamokuError{TBoxKind::kErrorReport, "cannot open KAMOKU"};
 const std::vector<std::string> kAllComponents = {"tblSorami", "tblKamoku", "tblKamokuEdit",
                                                  "TableKubun"};
 const std::vector<std::string> kAllAttempts = {"SORAMI", "KAMOKU", "KAMOKU", "kubun"};
+// Without tables, the entries fail and then the accounts, whose error ends start-up.
+const std::vector<std::string> kAttemptsWithoutTables = {"SORAMI", "KAMOKU"};
 constexpr char kDefaultTable[] = "Documents/SoramiV8/Table";
 constexpr char kSettings[] = "Documents/SoramiV8/INI";
 
 const TStartupCase kStartupCases[] = {
-    {"NoArgumentMissingDefaultFolder", TArgument::kNone, false, kNoTables,
-     {kSoramiWarning, kKamokuError}, true, {"SORAMI", "KAMOKU"}, {},
-     {kDefaultTable, kSettings}, {}},
-    {"ExistingFolderWithTables", TArgument::kExistingFolder, false, {}, {}, false, kAllAttempts,
-     kAllComponents, {"db", kSettings}, {kDefaultTable}},
-    {"CreatableFolderWithoutTables", TArgument::kCreatableFolder, false, kNoTables,
-     {kSoramiWarning, kKamokuError}, true, {"SORAMI", "KAMOKU"}, {},
-     {"new/a/b", kSettings}, {kDefaultTable}},
-    {"FolderUnderRegularFile", TArgument::kUnderRegularFile, false, kNoTables,
-     {kTableFolderWarning, kSoramiWarning, kKamokuError}, true, {"SORAMI", "KAMOKU"}, {},
-     {kSettings}, {"plain/db", kDefaultTable}},
-    {"FolderNotInCodePage", TArgument::kNotInCodePage, false, kNoTables,
-     {kTableFolderWarning, kSoramiWarning, kKamokuError}, true, {"SORAMI", "KAMOKU"}, {},
-     {kSettings}, {"café", "caf?", kDefaultTable}},
-    {"SettingsFolderCannotBeCreated", TArgument::kNone, true, {},
-     {{TBoxKind::kWarning, kSettingsFolderNotCreatedMessage}}, false, kAllAttempts,
-     kAllComponents, {kDefaultTable}, {kSettings}},
-    {"SoramiFails", TArgument::kExistingFolder, false, {"SORAMI"}, {kSoramiWarning}, true,
-     kAllAttempts, {"tblKamoku", "tblKamokuEdit", "TableKubun"}, {"db"}, {}},
+    {.name = "NoArgumentMissingDefaultFolder",
+     .failing_tables = kNoTables,
+     .boxes = {kSoramiWarning, kKamokuError},
+     .termination = true,
+     .attempts = kAttemptsWithoutTables,
+     .existing_folders = {kDefaultTable, kSettings}},
+    {.name = "ExistingFolderWithTables",
+     .argument = TArgument::kExistingFolder,
+     .attempts = kAllAttempts,
+     .open_components = kAllComponents,
+     .existing_folders = {"db", kSettings},
+     .missing_folders = {kDefaultTable}},
+    {.name = "CreatableFolderWithoutTables",
+     .argument = TArgument::kCreatableFolder,
+     .failing_tables = kNoTables,
+     .boxes = {kSoramiWarning, kKamokuError},
+     .termination = true,
+     .attempts = kAttemptsWithoutTables,
+     .existing_folders = {"new/a/b", kSettings},
+     .missing_folders = {kDefaultTable}},
+    {.name = "FolderUnderRegularFile",
+     .argument = TArgument::kUnderRegularFile,
+     .failing_tables = kNoTables,
+     .boxes = {kTableFolderWarning, kSoramiWarning, kKamokuError},
+     .termination = true,
+     .attempts = kAttemptsWithoutTables,
+     .existing_folders = {kSettings},
+     .missing_folders = {"plain/db", kDefaultTable}},
+    {.name = "FolderNotInCodePage",
+     .argument = TArgument::kNotInCodePage,
+     .failing_tables = kNoTables,
+     .boxes = {kTableFolderWarning, kSoramiWarning, kKamokuError},
+     .termination = true,
+     .attempts = kAttemptsWithoutTables,
+     .existing_folders = {kSettings},
+     .missing_folders = {"café", "caf?", kDefaultTable}},
+    {.name = "SettingsFolderCannotBeCreated",
+     .settings_folder_blocked = true,
+     .boxes = {{TBoxKind::kWarning, kSettingsFolderNotCreatedMessage}},
+     .attempts = kAllAttempts,
+     .open_components = kAllComponents,
+     .existing_folders = {kDefaultTable},
+     .missing_folders = {kSettings}},
+    {.name = "SoramiFails",
+     .argument = TArgument::kExistingFolder,
+     .failing_tables = {"SORAMI"},
+     .boxes = {kSoramiWarning},
+     .termination = true,
+     .attempts = kAllAttempts,
+     .open_components = {"tblKamoku", "tblKamokuEdit", "TableKubun"},
+     .existing_folders = {"db"}},
     // The account lookup of the entries opens KAMOKU first, so the entries fail with it.
-    {"KamokuFails", TArgument::kExistingFolder, false, {"KAMOKU"},
-     {kSoramiWarning, kKamokuError}, true, {"SORAMI", "KAMOKU", "KAMOKU"}, {}, {"db"}, {}},
-    {"KubunFails", TArgument::kExistingFolder, false, {"kubun"},
-     {{TBoxKind::kErrorReport, "cannot open kubun"}}, false, kAllAttempts,
-     {"tblSorami", "tblKamoku", "tblKamokuEdit"}, {"db"}, {}},
+    {.name = "KamokuFails",
+     .argument = TArgument::kExistingFolder,
+     .failing_tables = {"KAMOKU"},
+     .boxes = {kSoramiWarning, kKamokuError},
+     .termination = true,
+     .attempts = {"SORAMI", "KAMOKU", "KAMOKU"},
+     .existing_folders = {"db"}},
+    {.name = "KubunFails",
+     .argument = TArgument::kExistingFolder,
+     .failing_tables = {"kubun"},
+     .boxes = {{TBoxKind::kErrorReport, "cannot open kubun"}},
+     .attempts = kAllAttempts,
+     .open_components = {"tblSorami", "tblKamoku", "tblKamokuEdit"},
+     .existing_folders = {"db"}},
 };
 
 class StartupCaseTest : public StartupTest, public testing::WithParamInterface<TStartupCase> {};
@@ -189,8 +232,8 @@ TEST_F(StartupTest, OpeningAgainOpensOnlyWhatIsClosed) {
   opener_.failing.clear();
   data_module.AllTableSQLOpen();
 
-  EXPECT_EQ(opener_.attempts, (std::vector<std::string>{"SORAMI", "KAMOKU", "KAMOKU", "kubun",
-                                                        "kubun"}));
+  EXPECT_EQ(opener_.attempts,
+            (std::vector<std::string>{"SORAMI", "KAMOKU", "KAMOKU", "kubun", "kubun"}));
   EXPECT_TRUE(data_module.IsTableOpen("TableKubun"));
   EXPECT_FALSE(data_module.IsTableOpen("tblLookKamoku"));
 }
@@ -199,8 +242,11 @@ TEST_F(StartupTest, OpeningAgainOpensOnlyWhatIsClosed) {
 TEST_F(StartupTest, ArgumentSpellingsNameTheSameDirectory) {
   MakeFolder("db");
   const std::string engine = platform::FromNativePath(temp_.NativePath("db"));
-  const std::string spellings[] = {temp_.NativePath("db"), temp_.NativePath("db") + "/",
-                                   temp_.NativePath("db") + "//", engine, engine + "\\",
+  const std::string spellings[] = {temp_.NativePath("db"),
+                                   temp_.NativePath("db") + "/",
+                                   temp_.NativePath("db") + "//",
+                                   engine,
+                                   engine + "\\",
                                    platform::AnsiToUtf8(engine) + "\\/"};
   for (const std::string& spelling : spellings) {
     SCOPED_TRACE(spelling);

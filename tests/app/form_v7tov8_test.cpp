@@ -131,9 +131,12 @@ TEST_F(FormAt96DpiTest, CaptionTextsAndFont) {
 }
 
 TEST_F(FormAt96DpiTest, TabOrderRunsFromFileNameToClose) {
-  const std::vector<QWidget*> expected = {form_.FileOpenEdit1()->edit(), form_.ButtonCSVRead(),
-                                          form_.DBGrid1(),  form_.DBGrid2(),
-                                          form_.DBGrid3(),  form_.BitBtn1()};
+  const std::vector<QWidget*> expected = {form_.FileOpenEdit1()->edit(),
+                                          form_.ButtonCSVRead(),
+                                          form_.DBGrid1(),
+                                          form_.DBGrid2(),
+                                          form_.DBGrid3(),
+                                          form_.BitBtn1()};
   std::vector<QWidget*> order;
   QWidget* w = expected.front();
   do {
@@ -208,7 +211,8 @@ TEST(BlankTextTest, OnlyCodesUpTo32AreBlank) {
       {QString(QChar(0x3000)), false},  // the ideographic space is an ordinary character
       {QString(QChar(0xA0)), false},
   };
-  for (const auto& c : cases) EXPECT_EQ(sorami::IsBlankText(c.text), c.blank) << c.text.toStdString();
+  for (const auto& c : cases)
+    EXPECT_EQ(sorami::IsBlankText(c.text), c.blank) << c.text.toStdString();
 }
 
 // Rows of opaque pixels of a picture: for each row, the count of opaque pixels.
@@ -231,7 +235,8 @@ TEST(ButtonPictureTest, ReadArrowIsGreyAndBlackAndPointsDown) {
       const QRgb p = image.pixel(x, y);
       if (qAlpha(p) < 250) continue;
       black = black || (qRed(p) < 40 && qGreen(p) < 40 && qBlue(p) < 40);
-      grey = grey || (std::abs(qRed(p) - 128) < 20 && qRed(p) == qGreen(p) && qGreen(p) == qBlue(p));
+      grey =
+          grey || (std::abs(qRed(p) - 128) < 20 && qRed(p) == qGreen(p) && qGreen(p) == qBlue(p));
     }
   }
   EXPECT_TRUE(black);

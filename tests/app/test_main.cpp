@@ -1,7 +1,8 @@
 // The app tests need one QApplication for the whole run; they use Qt's offscreen platform
 // unless another one is chosen.
-#include <QApplication>
 #include <gtest/gtest.h>
+
+#include <QApplication>
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
