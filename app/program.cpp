@@ -48,6 +48,14 @@ int SaveScreenshot(QApplication& application, QWidget& window, const std::string
 
 }  // namespace
 
+int RunMainLoop(QWidget& main_window, const TTerminationRequest& termination) {
+  main_window.show();
+  if (termination.IsRequested()) {
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+  }
+  return QApplication::exec();
+}
+
 int RunV7toV8(int argc, char** argv) {
   ChooseOffscreenForScreenshot(argc, argv);
   QApplication application(argc, argv);
@@ -81,12 +89,11 @@ int RunV7toV8(int argc, char** argv) {
   TEngineTableOpener opener;
   TDtmSorami data_module(opener, dialogs, termination, command_line.first_argument);
 
-  form.show();
-  if (screenshot) return SaveScreenshot(application, form, command_line.screenshot_file);
-  if (termination.IsRequested()) {
-    QTimer::singleShot(0, &application, &QCoreApplication::quit);
+  if (screenshot) {
+    form.show();
+    return SaveScreenshot(application, form, command_line.screenshot_file);
   }
-  return application.exec();
+  return RunMainLoop(form, termination);
 }
 
 }  // namespace sorami

@@ -1,10 +1,15 @@
 // v7tov8 as a whole, started as its own process on Qt's offscreen platform.
+#include "app/program.h"
+
 #include <gtest/gtest.h>
 
+#include <QTimer>
+#include <QWidget>
 #include <string>
 #include <vector>
 
 #include "app/dtm_sorami.h"
+#include "app/termination_request.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 
@@ -69,6 +74,28 @@ TEST_F(ProgramTest, UsageAndUnwritableScreenshot) {
     EXPECT_EQ(result.exit_status, c.exit_status) << c.arguments[0];
     EXPECT_NE((result.out + result.err).find(c.in_output), std::string::npos)
         << result.out << result.err;
+  }
+}
+
+// The main loop runs until the window is closed, unless termination was requested before it
+// started: then it ends at its first turn, with the window shown.
+TEST(MainLoopTest, EndsWhenClosedOrAtOnceAfterTermination) {
+  for (const bool terminate : {true, false}) {
+    SCOPED_TRACE(terminate ? "termination requested" : "no termination");
+    QWidget window;
+    sorami::TTerminationRequest termination;
+    if (terminate) termination.Request();
+    bool shown_in_loop = false;
+    QTimer::singleShot(0, &window, [&] { shown_in_loop = window.isVisible(); });
+    bool closed_by_test = false;
+    // Bound to the window, so that it is dropped with it when the loop ended before.
+    QTimer::singleShot(300, &window, [&] {
+      closed_by_test = true;
+      window.close();
+    });
+    EXPECT_EQ(sorami::RunMainLoop(window, termination), 0);
+    EXPECT_EQ(closed_by_test, !terminate);
+    EXPECT_TRUE(shown_in_loop);
   }
 }
 
