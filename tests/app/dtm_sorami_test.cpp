@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -13,10 +12,11 @@
 #include "app/table_opener.h"
 #include "app/termination_request.h"
 #include "platform/ansi_text.h"
-#include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/path.h"
 #include "tests/app/recording_dialogs.h"
+#include "tests/support/scoped_code_page.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace sorami_test {
@@ -43,12 +43,6 @@ class TScriptedTableOpener : public sorami::TTableOpener {
 // USERPROFILE points at a fresh folder for each test; the previous value comes back afterwards.
 class StartupTest : public testing::Test {
  protected:
-  void SetUp() override {
-    saved_profile_ = platform::GetEnv("USERPROFILE");
-    ASSERT_TRUE(platform::SetEnv("USERPROFILE", temp_.native()));
-    platform::SetAnsiCodePage(932);
-  }
-  void TearDown() override { platform::SetEnv("USERPROFILE", saved_profile_); }
 
   bool FolderExists(const std::string& relative) const {
     return std::filesystem::is_directory(temp_.NativePath(relative));
@@ -58,7 +52,8 @@ class StartupTest : public testing::Test {
   }
 
   kura_test::TempDir temp_;
-  std::optional<std::string> saved_profile_;
+  kura_test::ScopedEnv profile_{"USERPROFILE", temp_.native().c_str()};
+  kura_test::ScopedCodePage code_page_{932};
   TScriptedTableOpener opener_;
   TRecordingDialogs dialogs_;
   sorami::TTerminationRequest termination_;
@@ -262,7 +257,7 @@ TEST_F(StartupTest, ArgumentSpellingsNameTheSameDirectory) {
 }
 
 TEST(NormaliseDirectoryNameTest, UsesBackslashesWithoutTrailingSeparator) {
-  platform::SetAnsiCodePage(932);
+  kura_test::ScopedCodePage code_page(932);
   const std::string hyo = "\x95\x5C";  // "表": its trail byte is the code of "\"
   const struct {
     std::string directory;
