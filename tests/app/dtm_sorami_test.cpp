@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -79,6 +80,8 @@ struct TStartupCase {
   std::vector<std::string> existing_folders = {};
   std::vector<std::string> missing_folders = {};
 };
+
+void PrintTo(const TStartupCase& c, std::ostream* out) { *out << c.name; }
 
 const std::set<std::string> kNoTables = {"SORAMI", "KAMOKU", "kubun"};
 const TShownBox kTableFolderWarning{TBoxKind::kWarning, kTableFolderUnusableMessage};
