@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPixmap>
+#include <algorithm>
 #include <cmath>
 #include <utility>
 

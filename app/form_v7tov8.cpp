@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QPalette>
 #include <QScreen>
+#include <algorithm>
 #include <cmath>
 
 #include "app/blank_text.h"

@@ -45,7 +45,9 @@ class TFormV7toV8 : public QWidget {
   // `scale` is the screen's logical DPI / 96 (ScreenScale() for the primary screen).
   TFormV7toV8(TUserDialogs& dialogs, double scale, QWidget* parent = nullptr);
 
-  // The primary screen's logical DPI / 96 (1 without a screen).
+  // The primary screen's logical DPI / 96 (1 without a screen). Where Qt scales to device
+  // pixels itself (high-DPI screens), the logical DPI it reports stays near 96, so the two
+  // scalings do not add up.
   static double ScreenScale();
   // The font families tried for the window's font, in order.
   static QStringList FontFamilies();

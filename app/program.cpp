@@ -6,7 +6,8 @@
 #include <QTimer>
 #include <cstring>
 #include <iostream>
-#include <memory>
+#include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/console_user_dialogs.h"
