@@ -21,15 +21,16 @@ namespace sorami {
 
 namespace {
 
-// A screenshot needs no screen: without a display, and unless a platform is chosen, use Qt's
-// offscreen platform instead of failing to connect.
-void ChooseOffscreenForScreenshot(int argc, char** argv) {
-  bool screenshot = false;
+// Every option of ours (help, screenshot, and a bad one, which ends in the usage text) makes a
+// run that needs no screen: without a display, and unless a platform is chosen, use Qt's
+// offscreen platform for it instead of failing to connect.
+void ChooseOffscreenForRunsWithoutWindow(int argc, char** argv) {
+  bool needs_no_window = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--") == 0) break;
-    if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = true;
+    if (std::strncmp(argv[i], "--", 2) == 0) needs_no_window = true;
   }
-  if (screenshot && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+  if (needs_no_window && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
       qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   }
@@ -58,7 +59,7 @@ int RunMainLoop(QWidget& main_window, const TTerminationRequest& termination) {
 }
 
 int RunV7toV8(int argc, char** argv) {
-  ChooseOffscreenForScreenshot(argc, argv);
+  ChooseOffscreenForRunsWithoutWindow(argc, argv);
   QApplication application(argc, argv);
 
   std::vector<std::string> arguments;

@@ -20,9 +20,11 @@ const std::string kProgram = std::string(KURA_APP_DIR) + "/v7tov8";
 
 class ProgramTest : public testing::Test {
  protected:
-  kura_test::CommandResult Run(const std::vector<std::string>& arguments) {
-    return kura_test::RunCommand(kProgram, arguments,
-                                 {"USERPROFILE=" + temp_.native(), "QT_QPA_PLATFORM=offscreen"});
+  kura_test::CommandResult Run(const std::vector<std::string>& arguments,
+                               const std::vector<std::string>& environment = {}) {
+    std::vector<std::string> all = {"USERPROFILE=" + temp_.native(), "QT_QPA_PLATFORM=offscreen"};
+    all.insert(all.end(), environment.begin(), environment.end());
+    return kura_test::RunCommand(kProgram, arguments, all);
   }
   kura_test::TempDir temp_;
 };
@@ -54,6 +56,16 @@ TEST_F(ProgramTest, ScreenshotOfADatabaseWithTablesShowsNoMessage) {
   EXPECT_EQ(result.err.find("[warning]"), std::string::npos) << result.err;
   EXPECT_EQ(result.err.find("[error]"), std::string::npos) << result.err;
   EXPECT_TRUE(kura_test::NativeFileExists(picture));
+}
+
+// Without a display and without a chosen platform, the runs that need no window still work.
+TEST_F(ProgramTest, WithoutDisplayOptionsUseTheOffscreenPlatform) {
+  const std::vector<std::string> no_display = {"QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY="};
+  const std::string picture = temp_.NativePath("window.png");
+  EXPECT_EQ(Run({"--screenshot", picture, temp_.NativePath("db")}, no_display).exit_status, 0);
+  EXPECT_TRUE(kura_test::NativeFileExists(picture));
+  EXPECT_EQ(Run({"--help"}, no_display).exit_status, 0);
+  EXPECT_EQ(Run({"--bogus"}, no_display).exit_status, 2);
 }
 
 TEST_F(ProgramTest, UsageAndUnwritableScreenshot) {
