@@ -25,7 +25,7 @@ bool IsDoubleByteCodePage();
 // True when `byte` starts a double-byte character in the active code page (IsDBCSLeadByte).
 bool IsLeadByte(uint8_t byte);
 // The length in bytes of the character that starts at s[index] (1 or 2; 1 for a lead byte at the
-// end of the text).
+// end of the text or before a zero byte; 0 when index is past the end).
 size_t CharLengthAt(std::string_view s, size_t index);
 
 AnsiString Utf8ToAnsi(std::string_view utf8);

@@ -31,15 +31,20 @@ bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 
 // Deletes a file. A file with the read-only attribute is refused with kErrorAccessDenied, as on
-// Windows; a directory with kErrorAccessDenied.
+// Windows; a directory with kErrorAccessDenied; a file that any OsFile (of any process) holds
+// open with kErrorSharingViolation, as Windows refuses it for handles without delete sharing.
 bool RemoveFile(const std::string& path);
-// Renames or moves a file. Fails with kErrorAlreadyExists when the new name exists.
+// Renames or moves a file. Fails with kErrorAlreadyExists when the new name exists (a new name
+// that differs only in letter case is the same file and only changes the case), with
+// kErrorSharingViolation while an OsFile holds the file open, and with kErrorNotSameDevice across
+// file systems.
 bool RenameFile(const std::string& old_path, const std::string& new_path);
 
 // Creates one folder; its parent must exist. kErrorAlreadyExists when it exists.
 bool MakeDirectory(const std::string& path);
 // Creates the folder with all missing parents, outermost first; true when it exists afterwards.
-// Fails as soon as one of them cannot be created.
+// Fails as soon as one of them cannot be created (kErrorAlreadyExists when a level is a file,
+// the OS's refusal otherwise, kErrorInvalidParameter for an empty path).
 bool ForceDirectories(const std::string& path);
 // Removes an empty folder.
 bool RemoveEmptyDirectory(const std::string& path);

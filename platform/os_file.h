@@ -9,7 +9,14 @@
 // other handle of the file, in this process or another. A range that overlaps one already locked
 // through this same handle is refused as well. Locks are advisory for other I/O: reads and writes
 // are never blocked by them. Closing the handle (destroying the object) releases its locks and its
-// share mode; so does the death of the process.
+// share mode; so does the death of the process. POSIX grants exclusive OS locks only through a
+// descriptor open for writing, so a handle opened with FileAccess::kRead takes shared OS locks:
+// they exclude the locks of read-write handles everywhere, but two read-only handles in different
+// processes do not exclude each other. A forked child shares the parent's open handles (their
+// share modes and locks stay held while the child lives); open files after forking.
+//
+// Only regular files open; a folder or a device gives kErrorAccessDenied. A handle opened with
+// FileAccess::kRead refuses Write, WriteAt and SetEndOfFile with kErrorAccessDenied.
 //
 // Thread safety: an OsFile may be used from several threads, but the file pointer is one per
 // handle, so a caller that seeks and then reads or writes must serialise the two itself.

@@ -5,7 +5,9 @@
 #include <mutex>
 #include <random>
 
+#include <pthread.h>
 #include <sys/random.h>
+#include <unistd.h>
 
 #include "platform/clock.h"
 
@@ -18,24 +20,59 @@ std::mutex& GeneratorMutex() {
   return mutex;
 }
 
+// True while the generator runs from a Randomize seed rather than one the caller chose.
+bool seeded_by_randomize = false;
+
+// The OS's randomness and the process id keep apart two programs started in the same
+// millisecond, which a seed from the clock alone would give the same numbers (and with them the
+// same lock slots). Only calls that are safe in a freshly forked child.
+uint32_t ForkSafeSeed() {
+  uint32_t random = 0;
+  RandomBytes(&random, sizeof random);
+  const uint64_t ticks = TickCount();
+  return random ^ static_cast<uint32_t>(ticks ^ (ticks >> 32)) ^
+         (static_cast<uint32_t>(getpid()) * 2654435761u);
+}
+
+uint32_t FreshSeed() {
+  const LocalDateTime now = LocalNow();
+  return ForkSafeSeed() ^ static_cast<uint32_t>(((now.hour * 60 + now.minute) * 60 + now.second) *
+                                                    1000 +
+                                                now.millisecond);
+}
+
+void LockBeforeFork() { GeneratorMutex().lock(); }
+void UnlockInParent() { GeneratorMutex().unlock(); }
+void ReseedForkedChild();
+
 std::mt19937& Generator() {
-  static std::mt19937 generator(static_cast<uint32_t>(TickCount()));
+  static std::mt19937 generator = [] {
+    pthread_atfork(LockBeforeFork, UnlockInParent, ReseedForkedChild);
+    return std::mt19937(static_cast<uint32_t>(TickCount()));
+  }();
   return generator;
+}
+
+// A forked child would otherwise repeat its parent's numbers; a sequence the caller seeded on
+// purpose is left alone. The generator's lock was taken before the fork by this same thread.
+void ReseedForkedChild() {
+  if (seeded_by_randomize) Generator().seed(ForkSafeSeed());
+  GeneratorMutex().unlock();
 }
 
 }  // namespace
 
 void Randomize() {
-  const LocalDateTime now = LocalNow();
-  const uint64_t seed = TickCount() * 1000003u +
-                        static_cast<uint64_t>(((now.hour * 60 + now.minute) * 60 + now.second) * 1000 +
-                                              now.millisecond);
-  RandomSeed(static_cast<uint32_t>(seed ^ (seed >> 32)));
+  const uint32_t seed = FreshSeed();
+  std::lock_guard<std::mutex> lock(GeneratorMutex());
+  Generator().seed(seed);
+  seeded_by_randomize = true;
 }
 
 void RandomSeed(uint32_t seed) {
   std::lock_guard<std::mutex> lock(GeneratorMutex());
   Generator().seed(seed);
+  seeded_by_randomize = false;
 }
 
 uint32_t Random(uint32_t range) {

@@ -7,7 +7,10 @@
 
 namespace platform {
 
-// Seeds the process-wide generator (from the clock when no seed is given).
+// Seeds the process-wide generator: Randomize from the clock, the process id and the OS's
+// randomness, so that programs started at the same moment draw different numbers (a forked child
+// of a randomized process is reseeded the same way); RandomSeed with a fixed seed, for a
+// repeatable sequence.
 void Randomize();
 void RandomSeed(uint32_t seed);
 // A uniformly distributed number in [0, range) (0 when range is 0). Thread-safe.

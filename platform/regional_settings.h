@@ -1,9 +1,9 @@
 // The user's regional settings that date and number parsing and display need.
 //
 // The defaults are those of a Japanese Windows system. The environment can change them when the
-// process first asks: KURA_SHORT_DATE_FORMAT (for example "dd.MM.yyyy"), KURA_DATE_SEPARATOR
-// (one character; when unset, the first character of the short date format that is not a
-// letter, else "/").
+// process first asks: KURA_SHORT_DATE_FORMAT (for example "dd.MM.yyyy"; UTF-8) and
+// KURA_DATE_SEPARATOR (one character; when unset or not a single character, the first character
+// of the short date format that is not a letter or quote, else "/").
 #pragma once
 
 #include <string>
@@ -22,6 +22,8 @@ struct RegionalSettings {
 
 // The settings as they stood when the process first asked (read once, thread-safe).
 const RegionalSettings& GetRegionalSettings();
+// The settings the environment gives now (the defaults changed by the variables above).
+RegionalSettings RegionalSettingsFromEnvironment();
 // Replaces the settings for the rest of the process (tests).
 void SetRegionalSettings(const RegionalSettings& settings);
 

@@ -41,7 +41,10 @@ constexpr int kCompareGreaterThan = 3;
 
 // Compares two ANSI texts with the collation of a locale. A negative length means "up to the
 // first zero byte". Returns kCompareLessThan, kCompareEqual or kCompareGreaterThan, or 0 when the
-// locale is not valid.
+// locale is not valid. The flags act as on Windows: kNormIgnoreNonSpace ignores diacritics (not
+// case), kNormIgnoreCase ignores case (not width or kana type), kSortStringSort sorts punctuation
+// as symbols (without it, the word sort, hyphens and the like only break ties), and
+// kNormIgnoreSymbols ignores punctuation and symbols.
 int CompareStringLocale(uint32_t lcid, uint32_t flags, const char* a, int a_length, const char* b,
                         int b_length);
 
@@ -50,12 +53,19 @@ constexpr uint32_t kLcmapLowercase = 0x00000100;
 constexpr uint32_t kLcmapUppercase = 0x00000200;
 constexpr uint32_t kLcmapLinguisticCasing = 0x01000000;
 
-// Upper- or lower-cases an ANSI text with the linguistic rules of a locale. The result has the
-// same length in bytes as the input: a character whose mapping would change its byte length is
-// left as it is.
+// Upper- or lower-cases an ANSI text (exactly one of kLcmapUppercase and kLcmapLowercase; else
+// the text is returned as it is). With kLcmapLinguisticCasing the locale's own rules apply (the
+// Turkish dotted and dotless i, ...); without it, or for a locale that is not valid, the rules
+// common to all languages. Full-width and other double-byte letters are mapped as well. The
+// result has the same length in bytes as the input: a character whose mapping would change its
+// byte length, or has no form in the code page, is left as it is.
 std::string MapStringLocale(uint32_t lcid, uint32_t flags, std::string_view text);
 
-// The user's default locale comparison, ignoring case (as AnsiCompareText): negative, 0 or positive.
+// The user's default locale (LOCALE_USER_DEFAULT), the usual locale of a system that has the
+// active ANSI code page: 0x0411 Japanese for 932, 0x0409 English (United States) for 1252, ...
+uint32_t UserDefaultLocale();
+
+// Comparisons with the user's default locale, ignoring case (as AnsiCompareText): -1, 0 or 1.
 int CompareTextUserDefault(std::string_view a, std::string_view b);
 // The same comparison with case (as AnsiCompareStr).
 int CompareStrUserDefault(std::string_view a, std::string_view b);

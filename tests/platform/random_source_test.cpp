@@ -4,7 +4,11 @@
 
 #include <cctype>
 #include <set>
+#include <string>
 #include <vector>
+
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -34,6 +38,46 @@ TEST(Random, SameSeedGivesSameSequence) {
   EXPECT_EQ(draw(), first);
   platform::RandomSeed(8);
   EXPECT_NE(draw(), first);
+}
+
+std::vector<uint32_t> Draw(int count) {
+  std::vector<uint32_t> values;
+  for (int i = 0; i < count; ++i) values.push_back(platform::Random(1u << 30));
+  return values;
+}
+
+std::string Text(const std::vector<uint32_t>& values) {
+  std::string text;
+  for (uint32_t value : values) text += std::to_string(value) + ",";
+  return text;
+}
+
+// What a forked child draws, next to what the parent draws after the fork.
+std::pair<std::string, std::string> DrawInParentAndChild() {
+  kura_test::TempDir dir;
+  const std::string file = dir.NativePath("child");
+  kura_test::ChildProcess child([&file] {
+    kura_test::WriteNativeFile(file, Text(Draw(8)));
+    return 0;
+  });
+  const std::string parent = Text(Draw(8));
+  EXPECT_EQ(child.Wait(), 0);
+  return {parent, kura_test::ReadNativeFile(file)};
+}
+
+TEST(Random, RandomizedProcessesDrawApartAndFixedSeedsRepeat) {
+  platform::Randomize();
+  const std::string first = Text(Draw(8));
+  platform::Randomize();
+  EXPECT_NE(Text(Draw(8)), first);  // two seeds within the same millisecond still differ
+  // Programs that share a lock file draw their lock slots from here: a forked child must not
+  // repeat its parent's numbers...
+  const auto randomized = DrawInParentAndChild();
+  EXPECT_NE(randomized.first, randomized.second);
+  // ... unless the caller asked for a fixed sequence.
+  platform::RandomSeed(99);
+  const auto fixed = DrawInParentAndChild();
+  EXPECT_EQ(fixed.first, fixed.second);
 }
 
 TEST(Guid, HasVersionFourAndTheRfcVariant) {

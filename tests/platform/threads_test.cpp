@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <thread>
+
+#include <unistd.h>
+
+#include "tests/support/child_process.h"
 
 namespace {
 
@@ -50,6 +53,12 @@ TEST(ThreadId, IsPositiveStableAndDistinctPerThread) {
   std::thread([&other] { other = platform::CurrentThreadId(); }).join();
   EXPECT_GT(other, 0u);
   EXPECT_NE(other, mine);
+  // A forked child is a new thread as well.
+  kura_test::ChildProcess child([mine] {
+    const uint32_t in_child = platform::CurrentThreadId();
+    return in_child != mine && in_child == static_cast<uint32_t>(getpid()) ? 0 : 1;
+  });
+  EXPECT_EQ(child.Wait(), 0);
 }
 
 }  // namespace
