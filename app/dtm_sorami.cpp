@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/directory_name.h"
+#include "app/error_message.h"
 #include "app/table_opener.h"
 #include "app/termination_request.h"
 #include "app/user_dialogs.h"
@@ -47,7 +48,7 @@ TDtmSorami::TDtmSorami(TTableOpener& opener, TUserDialogs& dialogs,
   try {
     DataModuleCreate();
   } catch (const std::exception& e) {
-    dialogs_.ShowErrorReport(e.what());
+    dialogs_.ShowErrorReport(ErrorMessageText(e));
   } catch (...) {
     dialogs_.ShowErrorReport("Unknown error");
   }

@@ -16,9 +16,9 @@ class TTableOpener {
   // Opens the table `table_name` ("SORAMI", "KAMOKU", "kubun", case as stored) of the database
   // directory `directory` (engine path: ANSI text, "\" separators, no trailing separator). Each
   // call is one more cursor on the table: the same table may be opened several times.
-  // Throws an exception derived from std::exception whose what() is the UTF-8 message the user
-  // is shown (an engine error's message once the engine opens the tables); returns normally
-  // when the table is open.
+  // Returns normally when the table is open. Throws on failure: an engine error
+  // (kura::EDatabaseError and its kind, whose what() is ANSI text), or another std::exception
+  // whose what() is UTF-8 (ErrorMessageText gives the user's text of both).
   virtual void OpenTable(const std::string& directory, const std::string& table_name) = 0;
 };
 

@@ -5,13 +5,13 @@
 #include <filesystem>
 #include <ostream>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "app/directory_name.h"
 #include "app/table_opener.h"
 #include "app/termination_request.h"
+#include "engine/core/engine_error.h"
 #include "platform/ansi_text.h"
 #include "platform/file_system.h"
 #include "platform/path.h"
@@ -27,13 +27,16 @@ using sorami::kSettingsFolderNotCreatedMessage;
 using sorami::kSoramiTableNotOpenedMessage;
 using sorami::kTableFolderUnusableMessage;
 
-// Records every open and fails for the tables it is told to fail for.
+// Records every open and fails for the tables it is told to fail for, with a database error
+// whose text, like an engine error's, is in the ANSI code page.
 class TScriptedTableOpener : public sorami::TTableOpener {
  public:
   void OpenTable(const std::string& directory, const std::string& table_name) override {
     directories.push_back(directory);
     attempts.push_back(table_name);
-    if (failing.count(table_name) != 0) throw std::runtime_error("cannot open " + table_name);
+    if (failing.count(table_name) != 0) {
+      throw kura::EDatabaseError(platform::Utf8ToAnsi(table_name + " が開けません"));
+    }
   }
 
   std::set<std::string> failing;
@@ -44,7 +47,6 @@ class TScriptedTableOpener : public sorami::TTableOpener {
 // USERPROFILE points at a fresh folder for each test; the previous value comes back afterwards.
 class StartupTest : public testing::Test {
  protected:
-
   bool FolderExists(const std::string& relative) const {
     return std::filesystem::is_directory(temp_.NativePath(relative));
   }
@@ -86,7 +88,7 @@ void PrintTo(const TStartupCase& c, std::ostream* out) { *out << c.name; }
 const std::set<std::string> kNoTables = {"SORAMI", "KAMOKU", "kubun"};
 const TShownBox kTableFolderWarning{TBoxKind::kWarning, kTableFolderUnusableMessage};
 const TShownBox kSoramiWarning{TBoxKind::kWarning, kSoramiTableNotOpenedMessage};
-const TShownBox kKamokuError{TBoxKind::kErrorReport, "cannot open KAMOKU"};
+const TShownBox kKamokuError{TBoxKind::kErrorReport, "KAMOKU が開けません"};
 const std::vector<std::string> kAllComponents = {"tblSorami", "tblKamoku", "tblKamokuEdit",
                                                  "TableKubun"};
 const std::vector<std::string> kAllAttempts = {"SORAMI", "KAMOKU", "KAMOKU", "kubun"};
@@ -158,7 +160,7 @@ const TStartupCase kStartupCases[] = {
     {.name = "KubunFails",
      .argument = TArgument::kExistingFolder,
      .failing_tables = {"kubun"},
-     .boxes = {{TBoxKind::kErrorReport, "cannot open kubun"}},
+     .boxes = {{TBoxKind::kErrorReport, "kubun が開けません"}},
      .attempts = kAllAttempts,
      .open_components = {"tblSorami", "tblKamoku", "tblKamokuEdit"},
      .existing_folders = {"db"}},

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "engine/core/engine_error.h"
+#include "engine/core/error_codes.h"
 #include "tests/support/temp_dir.h"
 
 namespace sorami_test {
@@ -13,20 +15,28 @@ namespace {
 TEST(EngineTableOpenerTest, NeedsTheDataFile) {
   kura_test::TempDir temp;
   kura_test::WriteNativeFile(temp.NativePath("SORAMI.dat"), "");
+  // A folder of the data file's name is no data file.
+  std::filesystem::create_directory(temp.NativePath("KAMOKU.dat"));
   sorami::TEngineTableOpener opener;
   EXPECT_NO_THROW(opener.OpenTable(temp.engine(), "SORAMI"));
-  try {
-    opener.OpenTable(temp.engine(), "kubun");
-    ADD_FAILURE() << "opened a table without data file";
-  } catch (const sorami::TTableOpenError& e) {
-    const std::string message = e.what();
-    EXPECT_NE(message.find("kubun"), std::string::npos) << message;
-    EXPECT_NE(message.find(temp.NativePath("kubun.dat")), std::string::npos) << message;
+
+  const struct {
+    std::string directory;
+    std::string table;
+  } missing[] = {
+      {temp.engine(), "kubun"}, {temp.engine(), "KAMOKU"}, {temp.engine() + "\\none", "SORAMI"}};
+  for (const auto& c : missing) {
+    try {
+      opener.OpenTable(c.directory, c.table);
+      ADD_FAILURE() << "opened " << c.table << " without its data file";
+    } catch (const kura::EKuraEngineError& e) {
+      EXPECT_EQ(e.ErrorCode(), kura::KURA_OSENOENT);
+      EXPECT_EQ(e.ErrorTableName(), c.table);
+      EXPECT_EQ(e.ErrorDatabaseName(), c.directory);
+      EXPECT_EQ(std::string(e.what()),
+                "Kura Engine Error # 11010 Table or backup file '" + c.table + "' does not exist");
+    }
   }
-  // A folder of the data file's name is no data file, and a missing folder holds none.
-  std::filesystem::create_directory(temp.NativePath("KAMOKU.dat"));
-  EXPECT_THROW(opener.OpenTable(temp.engine(), "KAMOKU"), sorami::TTableOpenError);
-  EXPECT_THROW(opener.OpenTable(temp.engine() + "\\missing", "SORAMI"), sorami::TTableOpenError);
 }
 
 }  // namespace

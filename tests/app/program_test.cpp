@@ -38,7 +38,8 @@ TEST_F(ProgramTest, ScreenshotOfAnEmptyDatabaseReportsTheMissingTables) {
   EXPECT_EQ(kura_test::ReadNativeFile(picture).substr(0, 8), "\x89PNG\r\n\x1a\n");
   // The messages the user would have seen, in order; the folder was created.
   const size_t at_warning = result.err.find("[warning] ソラミのデータテーブルが開けません。\n");
-  const size_t at_error = result.err.find("[error] ");
+  const size_t at_error = result.err.find(
+      "[error] Kura Engine Error # 11010 Table or backup file 'KAMOKU' does not exist\n");
   EXPECT_NE(at_warning, std::string::npos) << result.err;
   EXPECT_NE(at_error, std::string::npos) << result.err;
   EXPECT_LT(at_warning, at_error);
