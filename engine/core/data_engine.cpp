@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "engine/core/data_session.h"
 #include "engine/core/engine_error.h"
 #include "engine/core/error_table.h"
 #include "engine/core/zlib_codec.h"
@@ -73,6 +74,13 @@ void TDataEngine::Initialize(const AnsiString& LockFile) {
 }
 
 void TDataEngine::Reset() {
+  // Sessions first: their tables and lock files close through the registry.
+  std::vector<std::unique_ptr<TDataSession>> sessions;
+  {
+    platform::CriticalSectionGuard guard(FDataSessionSection);
+    sessions.swap(FDataSessionList);
+  }
+  while (!sessions.empty()) sessions.pop_back();
   FFileRegistry.Clear();
   {
     platform::CriticalSectionGuard guard(FLocaleSection);
@@ -415,6 +423,33 @@ void TDataEngine::BuildWordList(const AnsiString& TableName, const AnsiString& F
   }
   SplitWords(WordBuffer, WordBufferSize, SpaceChars, IncludeChars, Occurrences, PartialWords,
              include, WordList);
+}
+
+TDataSession* TDataEngine::StartDataSession(const AnsiString& Name) {
+  auto session = std::make_unique<TDataSession>(this, Name);
+  platform::CriticalSectionGuard guard(FDataSessionSection);
+  FDataSessionList.push_back(std::move(session));
+  return FDataSessionList.back().get();
+}
+
+void TDataEngine::CloseDataSession(TDataSession* Value) {
+  std::unique_ptr<TDataSession> session;
+  {
+    platform::CriticalSectionGuard guard(FDataSessionSection);
+    for (auto it = FDataSessionList.begin(); it != FDataSessionList.end(); ++it) {
+      if (it->get() == Value) {
+        session = std::move(*it);
+        FDataSessionList.erase(it);
+        break;
+      }
+    }
+  }
+  // Freed outside the section: closing its tables takes the registry's sections.
+}
+
+size_t TDataEngine::DataSessionCount() const {
+  platform::CriticalSectionGuard guard(FDataSessionSection);
+  return FDataSessionList.size();
 }
 
 }  // namespace kura

@@ -71,13 +71,22 @@ class TDataEngine {
   // Builds the locale list, seeds the random generator, stores LockFile as LockFileName, sets the
   // limits and lock offsets from LargeFileSupport and marks the engine initialised.
   void Initialize(const AnsiString& LockFile);
-  // Frees every registered file object and the locales and clears the initialised mark.
+  // Frees every session (closing their directories and tables), then every registered file
+  // object and the locales, and clears the initialised mark.
   void Reset();
   bool Initialized() const { return FInitialized; }
   bool IsServer() const { return FIsServer; }
   void SetIsServer(bool value) { FIsServer = value; }
   // The upper/lower-case mapping of the Windows 9x platform; never on this system.
   bool IsWindows95() const { return FIsWindows95; }
+
+  // ---- Sessions
+
+  // A new session, owned by the engine until CloseDataSession (or Reset) frees it. Thread-safe.
+  TDataSession* StartDataSession(const AnsiString& Name = {});
+  // Frees the session (its directories and tables close); an unknown session is ignored.
+  void CloseDataSession(TDataSession* Value);
+  size_t DataSessionCount() const;
 
   // ---- Settings
 
@@ -409,9 +418,9 @@ class TDataEngine {
   TTextIndexFilterHook FTextIndexFilterHook;
   TTextIndexTokenFilterHook FTextIndexTokenFilterHook;
 
-  // Sessions: filled by StartDataSession, which comes with the sessions themselves.
-  std::vector<TDataSession*> FDataSessionList;
-  platform::CriticalSection FDataSessionSection;
+  // Sessions, owned by the engine from StartDataSession to CloseDataSession or Reset.
+  std::vector<std::unique_ptr<TDataSession>> FDataSessionList;
+  mutable platform::CriticalSection FDataSessionSection;
 };
 
 // The engine registered for the process (none until SetDataEngine), for code that has no engine

@@ -59,6 +59,9 @@ class TDataTableLocks {
   // The transaction byte alone: false when held; 10229 when refused. TransUnlock: 10230.
   bool TransLock();
   void TransUnlock();
+  // For a table joining the directory's unrestricted transaction: the directory's region
+  // already covers the transaction byte, so only the state is set.
+  void MarkTransLocked() { FLockStates.Include(lsTransLocked); }
 
   int32_t TableID() const { return FTableID; }
   const AnsiString& TableName() const { return FTableName; }
