@@ -15,6 +15,24 @@
 
 namespace kura_test {
 
+// A table opened the way another program opens it: its own engine, session and directory
+// object. Build it in a forked child (or for a second engine of the same process).
+struct SeparateTable {
+  SeparateTable(const std::string& directory, const std::string& name) {
+    engine.Initialize("kura.lck");
+    UseFastLockRetries(engine);
+    session = engine.StartDataSession("Other");
+    session->SetLockRetries(2);
+    session->SetLockWait(1);
+    this->directory = session->OpenDataDirectory("db", directory, false);
+    table = this->directory->OpenDataTable(name, "", false, false, false, false, false, true);
+  }
+  kura::TDataEngine engine;
+  kura::TDataSession* session = nullptr;
+  kura::TDataDirectory* directory = nullptr;
+  kura::TDataTable* table = nullptr;
+};
+
 class SessionFixture : public testing::Test {
  protected:
   SessionFixture() {
