@@ -1,6 +1,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -92,6 +93,10 @@ struct ProfileCase {
   int64_t trans_write_lock_byte, trans_write_lock_range;
   int64_t record_lock_byte, record_lock_range, semaphore_lock_byte, semaphore_lock_range;
 };
+
+void PrintTo(const ProfileCase& c, std::ostream* os) {
+  *os << (c.large_file_support ? "large-file profile" : "normal profile");
+}
 
 class EngineProfileTest : public testing::TestWithParam<ProfileCase> {};
 
