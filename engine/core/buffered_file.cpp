@@ -191,8 +191,9 @@ bool TBufferedFile::GetBuffer(TDataCursor* DataCursor, int32_t DefinitionPos, in
     CheckFileLimits();
     TBuffer* buffer = nullptr;
     if (FindBuffer(BufferNum, &index)) {
-      // A leftover of a truncated file: start it afresh.
+      // A leftover of a truncated file: start it afresh (unless someone still reads it).
       buffer = FBuffers[index].get();
+      if (buffer->FUseCount > 0) RaiseCorrupt();
       buffer->Initialize(DefinitionPos);
       MoveToFront(buffer);
     } else {

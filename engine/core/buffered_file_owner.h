@@ -48,9 +48,11 @@ class TBufferedFileOwner {
   virtual bool WrittenTo() const = 0;
   virtual void MarkWrittenTo() = 0;
 
-  // Encryption of the table's units with its password (the block cipher works on whole 8-byte
-  // blocks; a remainder stays in clear). VerifyDigest settles the password of an encrypted table
+  // Whether the table's units other than the data header are enciphered (the data header's
+  // flag; the index and BLOB files ask here). Encryption of a unit with the table's password
+  // works on whole 8-byte blocks; a remainder stays in clear. VerifyDigest settles the password of an encrypted table
   // from the check value in the data header, raising 10498 when none fits.
+  virtual bool IsEncrypted() const = 0;
   virtual void VerifyDigest(const uint8_t digest[16]) = 0;
   virtual void Encrypt(uint8_t* buffer, size_t size) = 0;
   virtual void Decrypt(uint8_t* buffer, size_t size) = 0;

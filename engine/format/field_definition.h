@@ -12,9 +12,9 @@
 #include <cstdint>
 #include <string>
 
-namespace kura {
+#include "engine/ansi_string.h"
 
-using AnsiString = std::string;
+namespace kura {
 
 // Field type codes (`DataType`).
 constexpr uint8_t dtString = 1;

@@ -46,6 +46,7 @@ class TCreationOwner : public TBufferedFileOwner {
   bool InTransaction() const override { return false; }
   bool WrittenTo() const override { return written_to_; }
   void MarkWrittenTo() override { written_to_ = true; }
+  bool IsEncrypted() const override { return false; }
   void VerifyDigest(const uint8_t*) override {}
   void Encrypt(uint8_t*, size_t) override {}
   void Decrypt(uint8_t*, size_t) override {}

@@ -26,7 +26,7 @@ inline kura::TFieldDefinition MakeField(const char* name, uint8_t type, uint8_t 
   return d;
 }
 
-struct TableSpec {
+struct TableDefinition {
   std::vector<kura::TFieldDefinition> fields;
   int32_t locale_id = 0;
   std::string description;
@@ -77,18 +77,18 @@ class RecordBuilder {
   std::vector<uint8_t> record_;
 };
 
-// Writes the data file `engine_path` with the spec's fields and the given records (each a whole
+// Writes the data file `engine_path` with the table's fields and the given records (each a whole
 // record buffer; the record count and the last record ID follow the records).
 inline void WriteDataFile(kura::TDataEngine* engine, const std::string& engine_path,
-                          const TableSpec& spec,
+                          const TableDefinition& table,
                           const std::vector<std::vector<uint8_t>>& records = {}) {
   FakeTableOwner owner(engine);
   kura::TDataFile file(&owner);
   file.SetFileName(engine_path);
   file.CreateFile();
-  file.UpdateHeader(spec.locale_id, 0, 0, false, {}, spec.description, spec.index_page_size,
-                    spec.blob_block_size, 0);
-  file.SetFieldDefinitions(PreparedFields(spec.fields));
+  file.UpdateHeader(table.locale_id, 0, 0, false, {}, table.description, table.index_page_size,
+                    table.blob_block_size, 0);
+  file.SetFieldDefinitions(PreparedFields(table.fields));
   file.WriteHeader(true);
   file.WriteFieldDefinitions();
   for (const std::vector<uint8_t>& bytes : records) {

@@ -35,6 +35,7 @@ class FakeTableOwner : public kura::TBufferedFileOwner {
   bool WrittenTo() const override { return written_to; }
   void MarkWrittenTo() override { written_to = true; }
 
+  bool IsEncrypted() const override { return encrypted; }
   void VerifyDigest(const uint8_t digest[16]) override {
     ++verify_digest_calls;
     std::memcpy(verified_digest, digest, 16);
@@ -50,6 +51,7 @@ class FakeTableOwner : public kura::TBufferedFileOwner {
   bool force_buffer_flush = false;
   bool in_transaction = false;
   bool written_to = false;
+  bool encrypted = false;
 
   int read_lock_calls = 0;
   int last_direction = 0;

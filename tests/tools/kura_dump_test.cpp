@@ -26,17 +26,17 @@ class KuraDumpTest : public ::testing::Test {
  protected:
   // One field of every kind and three slots: two live records and a deleted one.
   void WriteFixture() {
-    kura_test::TableSpec spec;
-    spec.description = "cash book";
-    spec.fields = {MakeField("Name", dtString, 0, 10), MakeField("Day", dtDate),
+    kura_test::TableDefinition table;
+    table.description = "cash book";
+    table.fields = {MakeField("Name", dtString, 0, 10), MakeField("Day", dtDate),
                    MakeField("At", dtTime),            MakeField("Stamp", dtTimeStamp),
                    MakeField("Ok", dtBoolean),         MakeField("Small", dtSmallInt),
                    MakeField("Count", dtInteger),      MakeField("Amount", dtFloat),
                    MakeField("Money", dtBCD),          MakeField("Raw", dtBytes, 0, 3),
                    MakeField("Word", dtWord),          MakeField("Big", dtLargeInt),
                    MakeField("Memo", dtBlob, fsMemo)};
-    spec.fields[8].Decimals = 2;
-    auto fields = kura_test::PreparedFields(spec.fields);
+    table.fields[8].Decimals = 2;
+    auto fields = kura_test::PreparedFields(table.fields);
     uint16_t length = static_cast<uint16_t>(ComputeRecordLength(fields.data(), fields.size()));
     uint8_t bcd[kBcdSize];
     EncodeBcd(-125000, 2, bcd);
@@ -64,7 +64,7 @@ class KuraDumpTest : public ::testing::Test {
     std::vector<uint8_t> gone = RecordBuilder(fields, length).SetID(3).bytes();
     gone[0] = 1;  // deleted, end of the chain
     TDataEngine engine;
-    kura_test::WriteDataFile(&engine, dir_.EnginePath("SORAMI.dat"), spec, {one, two, gone});
+    kura_test::WriteDataFile(&engine, dir_.EnginePath("SORAMI.dat"), table, {one, two, gone});
   }
 
   kura_test::TempDir dir_;

@@ -24,6 +24,7 @@ class TDirectFileOwner : public kura::TBufferedFileOwner {
   bool InTransaction() const override { return false; }
   bool WrittenTo() const override { return written_to_; }
   void MarkWrittenTo() override { written_to_ = true; }
+  bool IsEncrypted() const override { return false; }  // encrypted tables are refused at open
   void VerifyDigest(const uint8_t digest[16]) override;
   void Encrypt(uint8_t*, size_t) override {}
   void Decrypt(uint8_t*, size_t) override {}

@@ -28,7 +28,7 @@ namespace {
 using kura_test::FakeTableOwner;
 using kura_test::MakeField;
 using kura_test::RecordBuilder;
-using kura_test::TableSpec;
+using kura_test::TableDefinition;
 
 uint16_t CodeOf(const std::function<void()>& action) {
   try {
@@ -58,16 +58,16 @@ class DataFileTest : public ::testing::Test {
 
   // A table of a string(10) "Name" and an integer "N", with `count` records N = 1..count.
   void WriteNumbers(int count) {
-    TableSpec spec;
-    spec.fields = {MakeField("Name", dtString, 0, 10), MakeField("N", dtInteger)};
-    auto fields = kura_test::PreparedFields(spec.fields);
+    TableDefinition table;
+    table.fields = {MakeField("Name", dtString, 0, 10), MakeField("N", dtInteger)};
+    auto fields = kura_test::PreparedFields(table.fields);
     std::vector<std::vector<uint8_t>> records;
     for (int i = 1; i <= count; ++i) {
       std::string name(1, 'n');
       name += std::to_string(i);
       records.push_back(RecordBuilder(fields, 48).SetText(1, name).Set(2, i).SetID(i).bytes());
     }
-    kura_test::WriteDataFile(&engine_, Path(), spec, records);
+    kura_test::WriteDataFile(&engine_, Path(), table, records);
   }
 
   kura_test::TempDir dir_;
@@ -76,9 +76,9 @@ class DataFileTest : public ::testing::Test {
 };
 
 TEST_F(DataFileTest, ANewTableIsHeaderAndDefinitionsOnly) {
-  TableSpec spec;
-  spec.fields = {MakeField("Name", dtString, 0, 10)};
-  kura_test::WriteDataFile(&engine_, Path(), spec);
+  TableDefinition table;
+  table.fields = {MakeField("Name", dtString, 0, 10)};
+  kura_test::WriteDataFile(&engine_, Path(), table);
   std::string b = Bytes();
   ASSERT_EQ(b.size(), 512u + 768u);
   const uint8_t* p = reinterpret_cast<const uint8_t*>(b.data());
@@ -168,8 +168,8 @@ TEST_F(DataFileTest, TheStandardSignatureOpensUnderAnyEngineSignature) {
 }
 
 TEST_F(DataFileTest, AnEncryptedTableSettlesItsPasswordBeforeReadingDefinitions) {
-  TableSpec spec;
-  spec.fields = {MakeField("Name", dtString, 0, 10)};
+  TableDefinition table;
+  table.fields = {MakeField("Name", dtString, 0, 10)};
   {
     FakeTableOwner writer(&engine_);
     TDataFile file(&writer);
@@ -178,7 +178,7 @@ TEST_F(DataFileTest, AnEncryptedTableSettlesItsPasswordBeforeReadingDefinitions)
     TDigestBytes digest{};
     digest.fill(0xAB);
     file.UpdateHeader(0, 0, 0, true, digest, "", 4096, 512, 0);
-    file.SetFieldDefinitions(kura_test::PreparedFields(spec.fields));
+    file.SetFieldDefinitions(kura_test::PreparedFields(table.fields));
     file.WriteHeader(true);
     file.WriteFieldDefinitions();
     TRecord* r = nullptr;
@@ -293,11 +293,11 @@ TEST_F(DataFileTest, CheckHeaderValidatesLiteralsByType) {
       {dtBytes, "anything", true},
   };
   for (const Case& c : cases) {
-    TableSpec spec;
-    spec.fields = {MakeField("F", c.type)};
-    spec.fields[0].Default = c.literal;
-    if (c.type == dtBytes) spec.fields[0].Length = 4;
-    kura_test::WriteDataFile(&engine_, Path(), spec);
+    TableDefinition table;
+    table.fields = {MakeField("F", c.type)};
+    table.fields[0].Default = c.literal;
+    if (c.type == dtBytes) table.fields[0].Length = 4;
+    kura_test::WriteDataFile(&engine_, Path(), table);
     uint16_t code = CodeOf([&] { Open()->CheckHeader(); });
     EXPECT_EQ(code, c.valid ? 0 : KURA_HEADERCORRUPT) << int(c.type) << " " << c.literal;
   }
@@ -305,9 +305,9 @@ TEST_F(DataFileTest, CheckHeaderValidatesLiteralsByType) {
 
 TEST_F(DataFileTest, WideStringsOfUpTo256CharactersPass) {
   for (uint16_t length : {uint16_t{256}, uint16_t{257}}) {
-    TableSpec spec;
-    spec.fields = {MakeField("W", dtString, fsWide, length)};
-    kura_test::WriteDataFile(&engine_, Path(), spec);
+    TableDefinition table;
+    table.fields = {MakeField("W", dtString, fsWide, length)};
+    kura_test::WriteDataFile(&engine_, Path(), table);
     auto f = Open();
     EXPECT_EQ(f->FieldDefinitions()[0].DataSize, 2 * length + 1);
     EXPECT_EQ(CodeOf([&] { f->CheckHeader(); }), length == 256 ? 0 : KURA_HEADERCORRUPT);
@@ -473,10 +473,10 @@ TEST_F(DataFileTest, PhysicalFieldsAndTheirErrors) {
 }
 
 TEST_F(DataFileTest, ValidityErrorsNameTheField) {
-  TableSpec spec;
-  spec.fields = {MakeField("Amount", dtInteger)};
-  spec.fields[0].Required = true;
-  kura_test::WriteDataFile(&engine_, Path(), spec);
+  TableDefinition table;
+  table.fields = {MakeField("Amount", dtInteger)};
+  table.fields[0].Required = true;
+  kura_test::WriteDataFile(&engine_, Path(), table);
   owner_.table_name = "SORAMI";
   auto f = Open();
   std::vector<uint8_t> record(f->RecordLength(), 0);
@@ -491,9 +491,9 @@ TEST_F(DataFileTest, ValidityErrorsNameTheField) {
 }
 
 TEST_F(DataFileTest, RecordHashCoversFieldsAndLeavesBlobsOut) {
-  TableSpec spec;
-  spec.fields = {MakeField("N", dtInteger), MakeField("M", dtBlob, fsMemo)};
-  kura_test::WriteDataFile(&engine_, Path(), spec);
+  TableDefinition table;
+  table.fields = {MakeField("N", dtInteger), MakeField("M", dtBlob, fsMemo)};
+  kura_test::WriteDataFile(&engine_, Path(), table);
   auto f = Open();
   ASSERT_EQ(f->RecordLength(), 40);  // 25 + 5 + 9 = 39 -> 40
   std::vector<uint8_t> record(40, 0);

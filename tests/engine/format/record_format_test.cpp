@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -83,9 +82,19 @@ TEST(RecordFormatTest, InitRecordFillsEveryDefault) {
   const int32_t time = ((13 * 60 + 45) * 60 + 6) * 1000 + 789;
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(t.value(0))), "  Hi");
   std::string guid(reinterpret_cast<const char*>(t.value(1)));
-  EXPECT_TRUE(std::regex_match(
-      guid, std::regex(R"(\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\})")))
-      << guid;
+  ASSERT_EQ(guid.size(), 38u) << guid;
+  for (size_t i = 0; i < guid.size(); ++i) {
+    char c = guid[i];
+    if (i == 0) {
+      EXPECT_EQ(c, '{');
+    } else if (i == 37) {
+      EXPECT_EQ(c, '}');
+    } else if (i == 9 || i == 14 || i == 19 || i == 24) {
+      EXPECT_EQ(c, '-') << guid;
+    } else {
+      EXPECT_TRUE((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')) << guid;
+    }
+  }
   EXPECT_EQ(GetI32(t.value(2)), 738886);
   EXPECT_EQ(GetI32(t.value(3)), today);
   EXPECT_EQ(GetI32(t.value(4)), 43200000);
