@@ -106,7 +106,7 @@ void TIndexFile::CloseFile() {
 void TIndexFile::ReadHeader() {
   uint8_t bytes[kIndexHeaderSize];
   ReadAt(0, bytes, kIndexHeaderSize);
-  if (FEncrypted) FDataTable->Decrypt(bytes, kIndexHeaderSize);
+  if (Encrypted()) FDataTable->Decrypt(bytes, kIndexHeaderSize);
   FHeader = TIndexHeader::Decode(bytes);
   FHeader.IsDirty = false;
 }
@@ -116,7 +116,7 @@ bool TIndexFile::WriteHeader(bool ForceHeader) {
   FHeader.UpdateStamp = NextCounterValue(FHeader.UpdateStamp);
   uint8_t bytes[kIndexHeaderSize];
   FHeader.Encode(bytes);  // with the modified flag as it stands
-  if (FEncrypted) FDataTable->Encrypt(bytes, kIndexHeaderSize);
+  if (Encrypted()) FDataTable->Encrypt(bytes, kIndexHeaderSize);
   WriteAt(0, bytes, kIndexHeaderSize);
   FDataTable->MarkWrittenTo();
   FHeader.IsDirty = false;
@@ -523,7 +523,7 @@ bool TIndexFile::IndexExists(const std::string& NewName) const {
 void TIndexFile::ReadIndexDefinitions() {
   std::vector<uint8_t> bytes(kIndexDefinitionsAreaSize);
   ReadAt(kIndexHeaderSize, bytes.data(), static_cast<int32_t>(bytes.size()));
-  if (FEncrypted) FDataTable->Decrypt(bytes.data(), bytes.size());
+  if (Encrypted()) FDataTable->Decrypt(bytes.data(), bytes.size());
   FDefinitions.fill(TIndexDefinition());
   const int count = std::min<int>(FHeader.IndexCount, kMaxSecondaryIndexes);
   for (int j = 0; j <= count; ++j) {
@@ -540,7 +540,7 @@ bool TIndexFile::WriteIndexDefinitions(bool Force) {
   const int count = std::min<int>(FHeader.IndexCount, kMaxSecondaryIndexes);
   for (int j = 0; j <= count; ++j) FDefinitions[j].Encode(bytes.data() + j * kIndexDefinitionSize);
   FDefinitions[kTextIndexPos].Encode(bytes.data() + kTextIndexPos * kIndexDefinitionSize);
-  if (FEncrypted) FDataTable->Encrypt(bytes.data(), bytes.size());
+  if (Encrypted()) FDataTable->Encrypt(bytes.data(), bytes.size());
   WriteAt(kIndexHeaderSize, bytes.data(), static_cast<int32_t>(bytes.size()));
   FlushIfForced();
   FDataTable->MarkWrittenTo();

@@ -41,10 +41,9 @@ class TIndexFile : public TBufferedFile {
   // The table's data file (borrowed): its IndexPageSize sizes the pages, its fields are the
   // fields that key definitions name. Set before CreateFile or OpenFile.
   void SetDataFile(TDataFile* DataFile) { FDataFile = DataFile; }
-  // Whether the table is encrypted (the data file's header says so): header, definitions and
-  // pages then go through the owner's cipher.
-  void SetEncrypted(bool Value) { FEncrypted = Value; }
-  bool Encrypted() const { return FEncrypted; }
+  // Whether the table is encrypted (the owner answers from the data header): header,
+  // definitions and pages then go through the owner's cipher.
+  bool Encrypted() const { return FDataTable->IsEncrypted(); }
 
   // Creates the OS file and starts fresh: zero header and definitions, version 6, the engine's
   // signature, NextEndingPage 1, header dirty. Raises 8961 when the data file's page size is
@@ -156,7 +155,6 @@ class TIndexFile : public TBufferedFile {
   void MarkHeaderDirty() { FHeader.IsDirty = true; }
 
   TDataFile* FDataFile = nullptr;
-  bool FEncrypted = false;
   TIndexHeader FHeader;
   std::array<TIndexDefinition, kIndexDefinitionSlots> FDefinitions;
   bool FDefinitionsAreDirty = false;

@@ -46,6 +46,7 @@ class TCreationOwner : public TBufferedFileOwner {
   bool InTransaction() const override { return false; }
   bool WrittenTo() const override { return written_to_; }
   void MarkWrittenTo() override { written_to_ = true; }
+  bool IsEncrypted() const override { return false; }
   void VerifyDigest(const uint8_t*) override {}
   void Encrypt(uint8_t*, size_t) override {}
   void Decrypt(uint8_t*, size_t) override {}
@@ -355,9 +356,13 @@ void CreateTable(TDataEngine* engine, const AnsiString& directory, const AnsiStr
   auto fail = [&](uint16_t code) {
     engine->RaiseError(code, {.database_name = database, .table_name = table_name});
   };
-  if (table_name.empty() || table_name.find_first_of("\\/:") != AnsiString::npos) {
-    fail(KURA_OSEACCES);
+  // A separator would place the files elsewhere; a "\\" byte that ends a double-byte character
+  // is part of the name.
+  bool separator = table_name.empty();
+  for (size_t i = 0; i < table_name.size(); ++i) {
+    separator = separator || table_name[i] == ':' || platform::IsPathDelimiterAt(table_name, i);
   }
+  if (separator) fail(KURA_OSEACCES);
   const AnsiString base = platform::IncludeTrailingPathDelimiter(directory) + table_name;
   const AnsiString data_path = base + engine->DataExtension();
   const AnsiString index_path = base + engine->IndexExtension();

@@ -62,7 +62,7 @@ class IndexFileTest : public ::testing::Test {
  protected:
   IndexFileTest() : owner_(&engine_) {
     engine_.Initialize("kura.lck");
-    kura_test::TableSpec spec;
+    kura_test::TableDefinition spec;
     spec.fields = {MakeField("Code", dtString, 0, 4), MakeField("Name", dtString, 0, 20),
                    MakeField("Memo", dtBlob, fsMemo), MakeField("N", dtInteger)};
     spec.index_page_size = page_size_;
@@ -534,8 +534,8 @@ TEST_F(IndexFileTest, DamagedParameterChainsAreRefused) {
 // memory they stay plain.
 TEST_F(IndexFileTest, EncryptedFilesEncipherHeaderDefinitionsAndPages) {
   {
+    owner_.encrypted = true;
     auto f = NewIndexFile();
-    f->SetEncrypted(true);
     f->CreateFile();
     f->SetIndexDefinition(kPrimaryIndexPos, AutoPrimaryIndexDefinition());
     f->SetIndexDefinition(kTextIndexPos, TextIndexDefinition({1}));
@@ -554,7 +554,6 @@ TEST_F(IndexFileTest, EncryptedFilesEncipherHeaderDefinitionsAndPages) {
   EXPECT_EQ(static_cast<uint8_t>(bytes[25088]), ptRootExternal ^ 0x5A);
 
   auto f = NewIndexFile();
-  f->SetEncrypted(true);
   f->OpenFile();
   f->CheckHeader();
   EXPECT_EQ(f->GetIndexDefinition(kTextIndexPos)->KeyFields[0], 1);

@@ -359,6 +359,10 @@ TEST_F(TableCreatorTest, AnExistingTableIsNeverTouched) {
     EXPECT_FALSE(AnyFileOf("T"));
   }
   EXPECT_EQ(ErrorOf([&] { Create(RichTable(), "sub\\T"); }).code, KURA_OSEACCES);
+  EXPECT_EQ(ErrorOf([&] { Create(RichTable(), "sub/T"); }).code, KURA_OSEACCES);
+  // In code page 932 the byte 5C also ends double-byte characters: this name is one character.
+  Create(RichTable(), "\x95\x5C");
+  OpenAndCheck("\x95\x5C");
   EXPECT_EQ(ErrorOf([&] { Create(RichTable(), ""); }).code, KURA_OSEACCES);
 }
 
