@@ -148,7 +148,6 @@ void TDataTable::OpenFiles(bool DoHeaderChecks) {
   // The data file settles the password before anything enciphered is read.
   FDataFile->OpenFile();
   FIndexFile->SetDataFile(FDataFile.get());
-  FIndexFile->SetEncrypted(FDataFile->Encrypted());
   OpenIndexFile();
 
   FReadOnly = FDataFile->ReadOnly() || FIndexFile->ReadOnly();
@@ -692,6 +691,8 @@ void TDataTable::GetDigestForPassword(const AnsiString& Value, uint8_t CheckValu
     }
   }
 }
+
+bool TDataTable::IsEncrypted() const { return FDataFile->IsOpen() && FDataFile->Encrypted(); }
 
 void TDataTable::Encrypt(uint8_t* Buffer, size_t Size) {
   // Nothing of an encrypted table is ever written or read without its key.

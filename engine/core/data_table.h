@@ -158,6 +158,8 @@ class TDataTable : public TBufferedFileOwner {
   // Settles the key of an encrypted table from its check value: a session password that fits,
   // asking the session's hook while none does; 10498 when the hook gives up or adds nothing.
   void VerifyDigest(const uint8_t Digest[16]) override;
+  // The data header's flag, once the data file is open.
+  bool IsEncrypted() const override;
   void Encrypt(uint8_t* Buffer, size_t Size) override;
   void Decrypt(uint8_t* Buffer, size_t Size) override;
 
