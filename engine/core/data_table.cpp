@@ -176,9 +176,12 @@ void TDataTable::OpenIndexFile() {
     if (e.ErrorCode() != KURA_OSENOENT && e.ErrorCode() != KURA_READERR) throw;
   }
   // A missing or unreadable index file is made anew and empty; the cursor rebuilds the
-  // primary index from the records.
+  // primary index from the records. A table opened read-only may not write: it goes on
+  // without an index file (records are still readable in physical order), and the file is
+  // left for the next writer to rebuild.
   FMissingIndex = true;
   FIndexFile->CloseFile();
+  if (FRequestedReadOnly) return;
   FIndexFile->CreateFile();
   FIndexFile->WriteHeader(true);
   FIndexFile->WriteIndexDefinitions(true);
