@@ -1,8 +1,11 @@
 // kura-dump DIR TABLE [--json]: the header, the field definitions and every record slot of a
 // table's data file, in physical order, as text or as one JSON object.
 //
-// The data file is opened read-only and shared, verified like a table opened with header
-// checks, and read without locks. Exit status: 0 done, 1 an engine error (its message on
+// The table is opened read-only through a session, as every program sharing the directory
+// opens it: it is registered in the directory's lock file (created when missing) and checked
+// like a table opened with header checks; the header and the records are read under the table
+// read lock, so that a program writing meanwhile is waited for and never seen half-way. A
+// missing index file is left missing. Exit status: 0 done, 1 an engine error (its message on
 // standard error), 2 bad usage.
 #include <cstdio>
 #include <exception>
@@ -13,14 +16,16 @@
 #include <vector>
 
 #include "engine/byte_order.h"
+#include "engine/core/data_directory.h"
 #include "engine/core/data_engine.h"
+#include "engine/core/data_session.h"
+#include "engine/core/data_table.h"
 #include "engine/core/engine_error.h"
 #include "engine/format/data_file.h"
 #include "engine/format/date_time.h"
 #include "engine/format/record.h"
 #include "platform/ansi_text.h"
 #include "platform/path.h"
-#include "tools/common/direct_file_owner.h"
 #include "tools/common/field_text.h"
 
 namespace {
@@ -129,25 +134,50 @@ std::string FieldText(const TFieldDefinition& d) {
   return o.str();
 }
 
+// Every record slot as it stands, read under the table read lock (with the header that lock
+// brought up to date), so that the dump is one consistent state of the table. The output is
+// written after the lock is given back: a slow reader of the output never holds up a writer.
+std::vector<std::vector<uint8_t>> ReadSlots(TDataTable* table) {
+  struct TReadLock {
+    explicit TReadLock(TDataTable* t) : table(t) { table->ReadLockTable(); }
+    ~TReadLock() {
+      try {
+        table->ReadUnlockTable();
+      } catch (const std::exception&) {
+      }
+    }
+    TDataTable* table;
+  } lock(table);
+  TDataFile& file = *table->DataFile();
+  std::vector<std::vector<uint8_t>> slots;
+  for (int32_t slot = 1; slot <= file.IOBlocksUsed(); ++slot) {
+    TRecord* r = nullptr;
+    // The read lock is held, so a miss cannot find a change.
+    if (!file.GetRecord(nullptr, slot, true, 1, &r)) file.RaiseCorrupt();
+    std::vector<uint8_t> record(file.RecordLength());
+    r->CopyToBuffer(record.data());
+    file.PutRecord(r);
+    slots.push_back(std::move(record));
+  }
+  return slots;
+}
+
 int Dump(const std::string& directory_utf8, const std::string& table_utf8, bool json) {
   TDataEngine engine;
   std::string directory =
       platform::ExcludeTrailingPathDelimiter(platform::FromNativePath(directory_utf8));
   std::string table = platform::Utf8ToAnsi(table_utf8);
-  std::string extension = engine.DataExtension();
-  std::string file_name = table;
   std::string ext = platform::ExtractFileExt(table);
-  if (platform::AnsiUpperCase(ext) == platform::AnsiUpperCase(extension)) {
+  if (platform::AnsiUpperCase(ext) == platform::AnsiUpperCase(engine.DataExtension())) {
     table = table.substr(0, table.size() - ext.size());
-  } else {
-    file_name += extension;
   }
-  kura_tools::TDirectFileOwner owner(&engine, table, directory);
-  TDataFile file(&owner);
-  file.SetFileName(platform::IncludeTrailingPathDelimiter(directory) + file_name);
-  file.SetReadOnly(true);
-  file.OpenFile();
-  file.CheckHeader();
+  engine.Initialize(engine.LockFileName());
+  TDataSession* session = engine.StartDataSession("kura-dump");
+  TDataDirectory* database = session->OpenDataDirectory("", directory, false);
+  database->SetTablesReadOnly(true);
+  TDataTable* shared = database->OpenDataTable(table, "", false, false, false, false, false, true);
+  TDataFile& file = *shared->DataFile();
+  std::vector<std::vector<uint8_t>> slots = ReadSlots(shared);
 
   std::ostream& out = std::cout;
   const std::vector<TFieldDefinition>& fields = file.FieldDefinitions();
@@ -173,12 +203,8 @@ int Dump(const std::string& directory_utf8, const std::string& table_utf8, bool 
     out << "\nRecords\n";
   }
 
-  std::vector<uint8_t> record(file.RecordLength());
-  for (int32_t slot = 1; slot <= file.IOBlocksUsed(); ++slot) {
-    TRecord* r = nullptr;
-    file.GetRecord(nullptr, slot, true, 1, &r);
-    r->CopyToBuffer(record.data());
-    file.PutRecord(r);
+  for (int32_t slot = 1; slot <= static_cast<int32_t>(slots.size()); ++slot) {
+    const std::vector<uint8_t>& record = slots[static_cast<size_t>(slot - 1)];
     uint8_t status = record[0];
     int32_t id = GetI32(record.data() + kRecordIDOffset);
     if (json) {
@@ -202,8 +228,7 @@ int Dump(const std::string& directory_utf8, const std::string& table_utf8, bool 
       out << "\n";
     }
   }
-  if (json) out << (file.IOBlocksUsed() > 0 ? "\n  ]\n}\n" : "]\n}\n");
-  file.CloseFile();
+  if (json) out << (slots.empty() ? "]\n}\n" : "\n  ]\n}\n");
   return 0;
 }
 

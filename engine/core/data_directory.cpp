@@ -138,7 +138,8 @@ TDataTable* TDataDirectory::OpenDataTable(const AnsiString& ExistingTableName,
   }
 
   auto table = std::make_unique<TDataTable>(this, table_name, ExistingErrorTableName,
-                                            IsExclusive, IsTemporary, FReadOnly);
+                                            IsExclusive, IsTemporary,
+                                            FReadOnly || FTablesReadOnly);
   table->OpenTable(IsSystemOpen, DoHeaderChecks);
   if (client_open && !IsSystemOpen) table->IncClientUseCount();
   if (FInTransaction && !FRestrictedTransaction && !IsResultSet) table->StartTransaction(false);

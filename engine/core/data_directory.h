@@ -108,6 +108,10 @@ class TDataDirectory {
   AnsiString GetProperDataDirectoryName() const;
   bool InMemory() const { return FInMemory; }
   bool ReadOnly() const { return FReadOnly; }
+  // Tables opened from now on open their files read-only (for programs that only look); they
+  // still register in the lock file and take the read locks.
+  bool TablesReadOnly() const { return FTablesReadOnly; }
+  void SetTablesReadOnly(bool Value) { FTablesReadOnly = Value; }
   bool KeepTablesOpen() const { return FKeepTablesOpen; }
   void SetKeepTablesOpen(bool Value) { FKeepTablesOpen = Value; }
   uint16_t UseCount() const { return FUseCount; }
@@ -128,6 +132,7 @@ class TDataDirectory {
   bool FInMemory = false;
   bool FReadOnly = false;
   bool FKeepTablesOpen = false;
+  bool FTablesReadOnly = false;
   std::unique_ptr<TDataDirectoryLocks> FLocks;
   std::vector<std::unique_ptr<TDataTable>> FDataTableList;
   std::vector<TDataTable*> FTransactionDataTableList;

@@ -148,7 +148,6 @@ void TDataTable::OpenFiles(bool DoHeaderChecks) {
   // The data file settles the password before anything enciphered is read.
   FDataFile->OpenFile();
   FIndexFile->SetDataFile(FDataFile.get());
-  FIndexFile->SetEncrypted(FDataFile->Encrypted());
   OpenIndexFile();
 
   FReadOnly = FDataFile->ReadOnly() || FIndexFile->ReadOnly();
@@ -177,9 +176,12 @@ void TDataTable::OpenIndexFile() {
     if (e.ErrorCode() != KURA_OSENOENT && e.ErrorCode() != KURA_READERR) throw;
   }
   // A missing or unreadable index file is made anew and empty; the cursor rebuilds the
-  // primary index from the records.
+  // primary index from the records. A table opened read-only may not write: it goes on
+  // without an index file (records are still readable in physical order), and the file is
+  // left for the next writer to rebuild.
   FMissingIndex = true;
   FIndexFile->CloseFile();
+  if (FRequestedReadOnly) return;
   FIndexFile->CreateFile();
   FIndexFile->WriteHeader(true);
   FIndexFile->WriteIndexDefinitions(true);
@@ -692,6 +694,8 @@ void TDataTable::GetDigestForPassword(const AnsiString& Value, uint8_t CheckValu
     }
   }
 }
+
+bool TDataTable::IsEncrypted() const { return FDataFile->IsOpen() && FDataFile->Encrypted(); }
 
 void TDataTable::Encrypt(uint8_t* Buffer, size_t Size) {
   // Nothing of an encrypted table is ever written or read without its key.

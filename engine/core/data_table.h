@@ -6,7 +6,7 @@
 //
 // Opening checks the files in a fixed order: the data file (version, signature, field count,
 // password), then the index file (a missing or unreadable one is recreated empty and the table
-// reports MissingIndex), then registers the table in the lock file and reads and checks the
+// reports MissingIndex; a table opened read-only goes on without one), then registers the table in the lock file and reads and checks the
 // headers under the table read lock. A failing open leaves every file closed.
 //
 // Locks: with no lock object (the table is exclusive or its files are marked read-only) the
@@ -158,6 +158,8 @@ class TDataTable : public TBufferedFileOwner {
   // Settles the key of an encrypted table from its check value: a session password that fits,
   // asking the session's hook while none does; 10498 when the hook gives up or adds nothing.
   void VerifyDigest(const uint8_t Digest[16]) override;
+  // The data header's flag, once the data file is open.
+  bool IsEncrypted() const override;
   void Encrypt(uint8_t* Buffer, size_t Size) override;
   void Decrypt(uint8_t* Buffer, size_t Size) override;
 

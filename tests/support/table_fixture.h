@@ -52,22 +52,28 @@ inline void CreateSmallTable(kura::TDataEngine* engine, const std::string& direc
   kura::CreateTable(engine, directory, name, description);
 }
 
-// Appends a live record with the given amount under the table write lock and writes it back
-// (as an append outside a transaction does); returns its slot.
-inline int32_t AppendAmount(kura::TDataTable* table, int32_t amount) {
+// Appends live records with the given amounts under the table write lock and writes them back
+// as one change (as an append outside a transaction does); returns the first new slot.
+inline int32_t AppendAmounts(kura::TDataTable* table, const std::vector<int32_t>& amounts) {
   kura::TDataFile* file = table->DataFile();
   table->WriteLockTable();
-  int32_t slot = file->NextEndingRecord();
-  kura::TRecord* record = nullptr;
-  table->GetRecord(nullptr, slot, false, 0, &record);
-  RecordBuilder builder(PreparedFields(SmallTableFields()), file->RecordLength());
-  builder.Set(2, amount).SetID(file->NextRecordID());
-  record->CopyBuffer(builder.bytes().data());
-  file->IncRecordCount();
-  table->PutRecord(record);
+  int32_t first = file->NextEndingRecord();
+  for (int32_t amount : amounts) {
+    kura::TRecord* record = nullptr;
+    table->GetRecord(nullptr, file->NextEndingRecord(), false, 0, &record);
+    RecordBuilder builder(PreparedFields(SmallTableFields()), file->RecordLength());
+    builder.Set(2, amount).SetID(file->NextRecordID());
+    record->CopyBuffer(builder.bytes().data());
+    file->IncRecordCount();
+    table->PutRecord(record);
+  }
   table->FlushBuffers(false, true, false, false, false);
   table->WriteUnlockTable();
-  return slot;
+  return first;
+}
+
+inline int32_t AppendAmount(kura::TDataTable* table, int32_t amount) {
+  return AppendAmounts(table, {amount});
 }
 
 // Rewrites the amount of a record in place (same locking as AppendAmount).

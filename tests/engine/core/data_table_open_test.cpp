@@ -254,6 +254,25 @@ TEST_F(SharedTableTest, KeptTableReleasesItsLocksAndReadsNothingWhenReopened) {
   table->ReadUnlockTable();
 }
 
+// A table opened read-only may not write: a missing index file is not made anew, the records
+// stay readable, and the table still takes part in the locking.
+TEST_F(SharedTableTest, ReadOnlyOpenLeavesAMissingIndexMissing) {
+  CreateTable("T");
+  ASSERT_TRUE(platform::RemoveFile(IndexPath("T")));
+  TDataDirectory* directory = OpenDirectory();
+  directory->SetTablesReadOnly(true);
+  TDataTable* table = OpenTable(directory, "T");
+  EXPECT_TRUE(table->ReadOnly());
+  EXPECT_FALSE(table->MarkedReadOnly());
+  EXPECT_TRUE(table->MissingIndex());
+  EXPECT_FALSE(table->IndexFile()->IsOpen());
+  EXPECT_FALSE(kura_test::NativeFileExists(dir_.NativePath("T.idx")));
+  EXPECT_EQ(table->TableID(), 1);
+  EXPECT_FALSE(table->ReadLockTable());
+  EXPECT_TRUE(table->DataTableLocks()->LockStates().Contains(kura::lsReadLocked));
+  table->ReadUnlockTable();
+}
+
 TEST_F(SharedTableTest, DirectoryObjectsAreSharedPerPathInASession) {
   TDataDirectory* first = session_->OpenDataDirectory("db", dir_.engine(), false);
   TDataDirectory* second = session_->OpenDataDirectory("other", "  " + dir_.engine() + "\\ ", false);
