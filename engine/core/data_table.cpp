@@ -13,6 +13,7 @@
 #include "engine/core/lock_file.h"
 #include "engine/core/lock_regions.h"
 #include "engine/core/table_names.h"
+#include "engine/cursor/data_cursor.h"
 #include "engine/format/data_file.h"
 #include "engine/format/index_file.h"
 #include "engine/format/index_page.h"
@@ -390,7 +391,10 @@ void TDataTable::WriteUnlockTable() {
 
 bool TDataTable::ReadLockForCacheMiss(TDataCursor*) { return ReadLockTable(); }
 
-int32_t TDataTable::ReadAheadEstimate(TDataCursor*, int, int32_t Maximum) { return Maximum; }
+int32_t TDataTable::ReadAheadEstimate(TDataCursor* Cursor, int Direction, int32_t Maximum) {
+  // The cursor knows which records its order reads next.
+  return Cursor != nullptr ? Cursor->GetReadAheadEstimate(Direction, Maximum) : Maximum;
+}
 
 // ---- Record, table and semaphore locks (data file)
 

@@ -1,39 +1,17 @@
 #include "engine/cursor/index_walker.h"
 
 #include <climits>
+#include <utility>
 
 #include "engine/core/data_engine.h"
 #include "engine/core/data_table.h"
 #include "engine/core/error_codes.h"
+#include "engine/cursor/index_tree.h"
 #include "engine/format/index_file.h"
 #include "engine/format/index_key.h"
 #include "engine/format/index_page.h"
 
 namespace kura {
-
-// A page taken from the cache, given back when the holder goes.
-class TIndexWalker::THeldPage {
- public:
-  explicit THeldPage(TDataTable* table) : table_(table) {}
-  ~THeldPage() { Release(); }
-  THeldPage(const THeldPage&) = delete;
-  THeldPage& operator=(const THeldPage&) = delete;
-
-  void Hold(TPage* page) {
-    Release();
-    page_ = page;
-  }
-  void Release() {
-    if (page_ != nullptr) table_->PutPage(page_);
-    page_ = nullptr;
-  }
-  const TPage* get() const { return page_; }
-  const TPage* operator->() const { return page_; }
-
- private:
-  TDataTable* table_;
-  TPage* page_ = nullptr;
-};
 
 bool TIndexPlace::Empty() const { return page == nullptr || page->NumberOfKeys() == 0; }
 
@@ -69,7 +47,7 @@ TWalkResult TIndexWalker::Fetch(int32_t page_number, THeldPage* held) {
   CheckPageNumber(page_number);
   TPage* page = nullptr;
   if (!table_->GetPage(cursor_, index_pos_, page_number, &page)) return wrChanged;
-  held->Hold(page);
+  *held = THeldPage(table_, page);
   return wrFound;
 }
 
@@ -128,7 +106,7 @@ TWalkResult TIndexWalker::TotalKeys(int64_t* total) {
   *total = 0;
   int32_t root = table_->IndexFile()->GetRootPageNumber(index_pos_);
   if (root == 0) return wrFound;
-  THeldPage held(table_);
+  THeldPage held;
   if (Fetch(root, &held) == wrChanged) return wrChanged;
   *total = held->TotalLowerKeyCount();
   return wrFound;
@@ -137,7 +115,7 @@ TWalkResult TIndexWalker::TotalKeys(int64_t* total) {
 TWalkResult TIndexWalker::Descend(TTarget target, TIndexPlace* place) {
   const int32_t root = table_->IndexFile()->GetRootPageNumber(index_pos_);
   if (root == 0) return wrNone;
-  THeldPage held(table_);
+  THeldPage held;
   if (Fetch(root, &held) == wrChanged) return wrChanged;
   if (held->NumberOfKeys() == 0 ||
       (held->PageType() != ptRoot && held->PageType() != ptRootExternal)) {
@@ -146,7 +124,7 @@ TWalkResult TIndexWalker::Descend(TTarget target, TIndexPlace* place) {
   int64_t sequence = 0;
   for (int level = 1; !held->IsExternal(); ++level) {
     if (level >= kMaxIndexLevels) RaiseCorrupt();
-    int entry = PickInternal(*held.get(), &target);
+    int entry = PickInternal(*held, &target);
     if (entry == 0) return wrNone;  // a rank beyond the index
     sequence += held->GetPageKeyCount(entry);
     int32_t child = held->GetRecordNumber(entry);
@@ -157,11 +135,11 @@ TWalkResult TIndexWalker::Descend(TTarget target, TIndexPlace* place) {
       RaiseCorrupt();
     }
   }
-  int slot = PickLeaf(*held.get(), target);
+  int slot = PickLeaf(*held, target);
   sequence += slot;
   if (sequence > INT32_MAX || sequence < INT32_MIN) RaiseCorrupt();
   if (place->page == nullptr) place->page = NewPage();
-  place->page->Copy(*held.get());
+  place->page->Copy(*held);
   place->slot = slot;
   place->sequence = static_cast<int32_t>(sequence);
   return wrFound;
@@ -246,7 +224,7 @@ TWalkResult TIndexWalker::FetchSibling(const TIndexPlace& place, bool forward, T
   const int32_t number = forward ? page.RightNumber() : page.LeftNumber();
   if (number == 0) return wrNone;
   if (Fetch(number, held) == wrChanged) return wrChanged;
-  const TPage& sibling = *held->get();
+  const TPage& sibling = **held;
   // A sibling that is no leaf with keys, does not link back, or whose keys do not continue the
   // order, means the copy is older than the cache (or the chain is damaged, which the caller
   // finds when starting again does not help).
@@ -271,11 +249,11 @@ TWalkResult TIndexWalker::Next(TIndexPlace* place, const TKeyBounds& bounds) {
     ++place->sequence;
     return wrFound;
   }
-  THeldPage held(table_);
+  THeldPage held;
   TWalkResult result = FetchSibling(*place, true, &held);
   if (result != wrFound) return result;
   if (bounds.high != nullptr && Compare(held->GetKey(1), bounds.high) > 0) return wrNone;
-  place->page->Copy(*held.get());
+  place->page->Copy(*held);
   place->slot = 1;
   ++place->sequence;
   return wrFound;
@@ -292,12 +270,12 @@ TWalkResult TIndexWalker::Prior(TIndexPlace* place, const TKeyBounds& bounds) {
     --place->sequence;
     return wrFound;
   }
-  THeldPage held(table_);
+  THeldPage held;
   TWalkResult result = FetchSibling(*place, false, &held);
   if (result != wrFound) return result;
   const int last = held->NumberOfKeys();
   if (bounds.low != nullptr && Compare(held->GetKey(last), bounds.low) < 0) return wrNone;
-  place->page->Copy(*held.get());
+  place->page->Copy(*held);
   place->slot = last;
   --place->sequence;
   return wrFound;
@@ -305,12 +283,12 @@ TWalkResult TIndexWalker::Prior(TIndexPlace* place, const TKeyBounds& bounds) {
 
 TWalkResult TIndexWalker::Reload(TIndexPlace* place) {
   if (place->page == nullptr) return wrChanged;
-  THeldPage held(table_);
+  THeldPage held;
   const int32_t number = place->page->Number();
   if (number < 1 || number > table_->IndexFile()->IOBlocksUsed()) return wrChanged;
   if (Fetch(number, &held) == wrChanged) return wrChanged;
   if (!held->IsExternal() || held->NumberOfKeys() == 0) return wrChanged;
-  place->page->Copy(*held.get());
+  place->page->Copy(*held);
   if (place->slot > place->page->NumberOfKeys()) place->slot = place->page->NumberOfKeys();
   if (place->slot < 1) place->slot = 1;
   return wrFound;

@@ -23,6 +23,8 @@
 #include <memory>
 
 #include "engine/core/error_context.h"
+#include "engine/cursor/held_page.h"
+#include "engine/format/index_page.h"
 
 namespace kura {
 
@@ -30,9 +32,6 @@ class TDataCursor;
 class TDataTable;
 class TIndexKeyLayout;
 class TPage;
-
-// The deepest tree a descent follows (the root is level 1).
-constexpr int kMaxIndexLevels = 64;
 
 enum TWalkResult : uint8_t {
   wrFound,    // the place holds the key asked for
@@ -91,7 +90,6 @@ class TIndexWalker {
   int Compare(const uint8_t* a, const uint8_t* b) const;
 
  private:
-  class THeldPage;
   enum TPick : uint8_t { pkFirst, pkLast, pkNotAbove, pkNotBelow, pkRank };
   struct TTarget {
     TPick pick;
