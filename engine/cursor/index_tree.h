@@ -135,7 +135,9 @@ class TIndexTree {
  private:
   enum class TSearch { Internal, InsertAt, Exact };
 
+  // A page of the active index (its key size checked), or any page of the file.
   THeldPage FetchPage(int32_t Number);
+  THeldPage FetchAnyPage(int32_t Number);
   THeldPage FetchRoot();
   // Validates a page met on the way down at `Level`.
   void CheckDescentPage(const TPage& Page, uint8_t Level) const;
