@@ -28,9 +28,9 @@ struct NavigationCase {
 
 const NavigationCase kCases[] = {
     {"SmallPagesPlain", {1024, kura::icNone, true}, 1200},
-    {"SmallPagesDuplicateBytes", {1024, kura::icDuplicateByte, false}, 1200},
-    {"SmallPagesTrailingBytes", {1024, kura::icTrailingByte, true}, 1200},
-    {"SmallPagesFullCompression", {1024, kura::icFull, false}, 1200},
+    {"SmallPagesDuplicateBytes", {1024, kura::icDuplicateByte, false}, 1500},
+    {"SmallPagesTrailingBytes", {1024, kura::icTrailingByte, true}, 1500},
+    {"SmallPagesFullCompression", {1024, kura::icFull, false}, 4000},
     {"LargePagesPlain", {4096, kura::icNone, false}, 1500},
     {"LargePagesFullCompression", {4096, kura::icFull, true}, 1500},
 };
