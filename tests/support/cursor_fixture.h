@@ -40,9 +40,12 @@ inline std::vector<StoredRow> InIndexOrder(std::vector<StoredRow> rows, uint8_t 
   return rows;
 }
 
+// The name of the cursor table in the fixture's folder.
+constexpr const char* kCursorTable = "Book";
+
 class CursorFixture : public SessionFixture {
  protected:
-  static constexpr const char* kTable = "Book";
+  static constexpr const char* kTable = kCursorTable;
 
   void MakeTable(const CursorTableShape& shape = {}) {
     CreateCursorTable(&engine_, dir_.engine(), kTable, shape);
