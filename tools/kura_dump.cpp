@@ -1,5 +1,6 @@
-// kura-dump DIR TABLE [--json]: the header, the field definitions and every record slot of a
-// table's data file, in physical order, as text or as one JSON object.
+// kura-dump DIR TABLE [--json] [--order INDEX]: the header, the field definitions and every
+// record slot of a table's data file, in physical order (or the live records in the order of an
+// index, read through a cursor), as text or as one JSON object.
 //
 // The table is opened read-only through a session, as every program sharing the directory
 // opens it: it is registered in the directory's lock file (created when missing) and checked
@@ -21,7 +22,9 @@
 #include "engine/core/data_session.h"
 #include "engine/core/data_table.h"
 #include "engine/core/engine_error.h"
+#include "engine/cursor/data_cursor.h"
 #include "engine/format/data_file.h"
+#include "engine/format/index_definition.h"
 #include "engine/format/date_time.h"
 #include "engine/format/record.h"
 #include "platform/ansi_text.h"
@@ -36,11 +39,13 @@ using kura_tools::JsonString;
 using kura_tools::JsonValue;
 
 constexpr const char* kUsage =
-    "usage: kura-dump DIR TABLE [--json]\n"
+    "usage: kura-dump DIR TABLE [--json] [--order INDEX]\n"
     "  Shows the header, the field definitions and every record slot of the table TABLE in\n"
     "  the database directory DIR, in physical order.\n"
-    "  --json   one JSON object with \"header\", \"fields\" and \"records\"\n"
-    "  --help   this text\n";
+    "  --json           one JSON object with \"header\", \"fields\" and \"records\"\n"
+    "  --order INDEX    the live records in the order of the index INDEX instead: a secondary\n"
+    "                   index name, \"\" for the primary index, or a position (0 primary)\n"
+    "  --help           this text\n";
 
 std::string StatusName(uint8_t status) {
   switch (status) {
@@ -134,10 +139,15 @@ std::string FieldText(const TFieldDefinition& d) {
   return o.str();
 }
 
+struct TSlot {
+  int32_t number = 0;
+  std::vector<uint8_t> record;
+};
+
 // Every record slot as it stands, read under the table read lock (with the header that lock
 // brought up to date), so that the dump is one consistent state of the table. The output is
 // written after the lock is given back: a slow reader of the output never holds up a writer.
-std::vector<std::vector<uint8_t>> ReadSlots(TDataTable* table) {
+std::vector<TSlot> ReadSlots(TDataTable* table) {
   struct TReadLock {
     explicit TReadLock(TDataTable* t) : table(t) { table->ReadLockTable(); }
     ~TReadLock() {
@@ -149,7 +159,7 @@ std::vector<std::vector<uint8_t>> ReadSlots(TDataTable* table) {
     TDataTable* table;
   } lock(table);
   TDataFile& file = *table->DataFile();
-  std::vector<std::vector<uint8_t>> slots;
+  std::vector<TSlot> slots;
   for (int32_t slot = 1; slot <= file.IOBlocksUsed(); ++slot) {
     TRecord* r = nullptr;
     // The read lock is held, so a miss cannot find a change.
@@ -157,12 +167,50 @@ std::vector<std::vector<uint8_t>> ReadSlots(TDataTable* table) {
     std::vector<uint8_t> record(file.RecordLength());
     r->CopyToBuffer(record.data());
     file.PutRecord(r);
-    slots.push_back(std::move(record));
+    slots.push_back({slot, std::move(record)});
   }
   return slots;
 }
 
-int Dump(const std::string& directory_utf8, const std::string& table_utf8, bool json) {
+// The live records in the order of an index (a name, or a position given in digits), read
+// through a cursor that holds the table read lock for the whole scan. An unknown index is the
+// engine's KURA_INVALIDINDEXNAME.
+std::vector<TSlot> ReadInOrder(TDataDirectory* database, const std::string& table,
+                               const std::string& index) {
+  TDataCursor cursor(database);
+  cursor.SetTableName(table);
+  cursor.SetReadOnly(true);
+  cursor.OpenCursor();
+  // Index names never start with a digit: digits are a position (0 primary, 1..30 secondary).
+  const bool position = !index.empty() && index.size() <= 2 &&
+                        index.find_first_not_of("0123456789") == std::string::npos &&
+                        std::stoi(index) <= kMaxSecondaryIndexes;
+  if (position) {
+    cursor.SetIndexPos(static_cast<uint8_t>(std::stoi(index)));
+  } else {
+    cursor.SetIndexName(index);
+  }
+  struct TReadLock {
+    explicit TReadLock(TDataCursor* c) : cursor(c) { cursor->ReadLockTable(); }
+    ~TReadLock() {
+      try {
+        cursor->ReadUnlockTable();
+      } catch (const std::exception&) {
+      }
+    }
+    TDataCursor* cursor;
+  } lock(&cursor);
+  std::vector<TSlot> slots;
+  std::vector<uint8_t> record(cursor.RecordSize());
+  cursor.SetToBegin();
+  while (cursor.GetNextRecord(record.data()) == 0) {
+    slots.push_back({cursor.PhysicalRecordNumber(), record});
+  }
+  return slots;
+}
+
+int Dump(const std::string& directory_utf8, const std::string& table_utf8, bool json,
+         const std::string* order_utf8) {
   TDataEngine engine;
   std::string directory =
       platform::ExcludeTrailingPathDelimiter(platform::FromNativePath(directory_utf8));
@@ -177,7 +225,9 @@ int Dump(const std::string& directory_utf8, const std::string& table_utf8, bool 
   database->SetTablesReadOnly(true);
   TDataTable* shared = database->OpenDataTable(table, "", false, false, false, false, false, true);
   TDataFile& file = *shared->DataFile();
-  std::vector<std::vector<uint8_t>> slots = ReadSlots(shared);
+  std::vector<TSlot> slots = order_utf8 != nullptr
+                                ? ReadInOrder(database, table, platform::Utf8ToAnsi(*order_utf8))
+                                : ReadSlots(shared);
 
   std::ostream& out = std::cout;
   const std::vector<TFieldDefinition>& fields = file.FieldDefinitions();
@@ -203,12 +253,13 @@ int Dump(const std::string& directory_utf8, const std::string& table_utf8, bool 
     out << "\nRecords\n";
   }
 
-  for (int32_t slot = 1; slot <= static_cast<int32_t>(slots.size()); ++slot) {
-    const std::vector<uint8_t>& record = slots[static_cast<size_t>(slot - 1)];
+  for (const TSlot& entry : slots) {
+    const int32_t slot = entry.number;
+    const std::vector<uint8_t>& record = entry.record;
     uint8_t status = record[0];
     int32_t id = GetI32(record.data() + kRecordIDOffset);
     if (json) {
-      out << (slot == 1 ? "\n" : ",\n") << "    {\"slot\": " << slot
+      out << (&entry == &slots.front() ? "\n" : ",\n") << "    {\"slot\": " << slot
           << ", \"status\": " << JsonString(StatusName(status)) << ", \"id\": " << id;
       if (status == 1) out << ", \"next\": " << GetI32(record.data() + kRecordNumberOffset);
       out << ", \"values\": {";
@@ -237,6 +288,8 @@ int Dump(const std::string& directory_utf8, const std::string& table_utf8, bool 
 int main(int argc, char** argv) {
   std::vector<std::string> positional;
   bool json = false;
+  bool ordered = false;
+  std::string order;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--help" || a == "-h") {
@@ -245,6 +298,13 @@ int main(int argc, char** argv) {
     }
     if (a == "--json") {
       json = true;
+    } else if (a == "--order") {
+      if (ordered || i + 1 >= argc) {
+        std::cerr << "kura-dump: --order needs one index\n" << kUsage;
+        return 2;
+      }
+      ordered = true;
+      order = argv[++i];
     } else if (!a.empty() && a[0] == '-') {
       std::cerr << "kura-dump: unknown option " << a << "\n" << kUsage;
       return 2;
@@ -257,7 +317,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    return Dump(positional[0], positional[1], json);
+    return Dump(positional[0], positional[1], json, ordered ? &order : nullptr);
   } catch (const EKuraEngineError& e) {
     std::cout.flush();
     std::cerr << "kura-dump: " << platform::AnsiToUtf8(e.what()) << "\n";

@@ -328,17 +328,21 @@ void TDataCursor::RebuildPrimaryIndex() {
 
 // ---- Index selection
 
+// A table opened without its index file (read-only, the file missing) has no index at all.
+bool TDataCursor::IndexFileOpen() const {
+  return FDataTable != nullptr && FDataTable->IndexFile()->IsOpen();
+}
+
 uint8_t TDataCursor::IndexCount() const {
-  return FDataTable != nullptr ? FDataTable->IndexFile()->IndexCount() : 0;
+  return IndexFileOpen() ? FDataTable->IndexFile()->IndexCount() : 0;
 }
 
 bool TDataCursor::AutoPrimaryIndex() const {
-  return FDataTable != nullptr && FDataTable->IndexFile()->AutoPrimaryIndex();
+  return IndexFileOpen() && FDataTable->IndexFile()->AutoPrimaryIndex();
 }
 
 const TIndexDefinition* TDataCursor::GetIndexDefinition(uint8_t CurIndexPos) const {
-  return FDataTable != nullptr ? FDataTable->IndexFile()->GetIndexDefinition(CurIndexPos)
-                               : nullptr;
+  return IndexFileOpen() ? FDataTable->IndexFile()->GetIndexDefinition(CurIndexPos) : nullptr;
 }
 
 void TDataCursor::SelectIndexPos(uint8_t Position) {
@@ -418,7 +422,7 @@ void TDataCursor::SetIndexName(const AnsiString& Value) {
 
 void TDataCursor::SetIndexPos(uint8_t Value) {
   if (Value == FIndexPos) return;
-  if (Value != kNoIndexPos && Value > IndexCount()) {
+  if (Value != kNoIndexPos && (Value > IndexCount() || GetIndexDefinition(Value) == nullptr)) {
     TErrorContext context = ErrorNames();
     context.index_name = std::to_string(Value);
     Raise(KURA_INVALIDINDEXNAME, context);

@@ -314,6 +314,7 @@ class TDataCursor : public TSafeObject {
   void RebuildPrimaryIndex();
 
   // Index selection.
+  bool IndexFileOpen() const;
   void SelectIndexPos(uint8_t Position);
   void LoadIndexDefinition();
   void ClearIndexDefinition();
