@@ -223,6 +223,7 @@ TEST_P(CursorNavigationTest, OrderHoldsAfterKeysMoveAndTheCursorRepositions) {
     if (!GetParam().shape.unique_amount) changed.amount = static_cast<int32_t>(random() % 9);
     writer_->Change(&row, changed);
   }
+  ASSERT_TRUE(kura::CheckTable(writer_->table()).Clean());
   EXPECT_EQ(Current(*cursor_).id, standing);
   for (uint8_t index : {kByCodeName, kPrimary, kByAmount}) {
     Select(index);
