@@ -115,6 +115,10 @@ void TDataCursor::CheckNotOpen() const {
   if (FIsOpen) Raise(KURA_TABLEOPEN, ErrorNames());
 }
 
+void TDataCursor::CheckOpen() const {
+  if (!FIsOpen || FDataTable == nullptr) Raise(KURA_NOCURRREC, ErrorNames());
+}
+
 void TDataCursor::CheckTransaction() {
   if (FResultSet && !FSourceTable) return;
   FDataDirectory->CheckTransaction();
@@ -186,7 +190,10 @@ void TDataCursor::OpenSteps(bool) {
   // A table opened read-only whose index file is missing has nothing to rebuild into: it is
   // read in physical order.
   const bool index_available = table.IndexFile()->IsOpen();
-  if (table.MissingIndex() && index_available) {
+  // The index file was made anew when the table opened; the first cursor on the table rebuilds
+  // the primary index, which then is the automatic one, and cursors opened later find it.
+  if (table.MissingIndex() && index_available &&
+      !IsAutoPrimaryIndex(*table.IndexFile()->GetIndexDefinition(kPrimaryIndexPos))) {
     RestoreDefaultIndexDefinitions();
     FEndSequenceNumber = data.RecordCount();
   }
@@ -306,6 +313,7 @@ void TDataCursor::RebuildPrimaryIndex() {
   SelectIndexPos(kNoIndexPos);
   std::vector<uint8_t> key;
   const int32_t slots = data.IOBlocksUsed();
+  FFilterBitmap.SetAll(slots);  // the read-ahead of the scan runs over every slot
   for (int32_t slot = 1; slot <= slots; ++slot) {
     FCurRecordNumber = slot;
     FReadAheadRecord = slot;
@@ -403,6 +411,7 @@ void TDataCursor::LoadIndexDefinition() {
 }
 
 void TDataCursor::SetIndexName(const AnsiString& Value) {
+  CheckOpen();
   const auto same = [&](const AnsiString& name) {
     return platform::CompareTextUserDefault(name, Value) == 0;
   };
@@ -421,6 +430,7 @@ void TDataCursor::SetIndexName(const AnsiString& Value) {
 }
 
 void TDataCursor::SetIndexPos(uint8_t Value) {
+  CheckOpen();
   if (Value == FIndexPos) return;
   if (Value != kNoIndexPos && (Value > IndexCount() || GetIndexDefinition(Value) == nullptr)) {
     TErrorContext context = ErrorNames();
@@ -432,16 +442,16 @@ void TDataCursor::SetIndexPos(uint8_t Value) {
 
 void TDataCursor::ChangeIndex(uint8_t Position) {
   TReadOperation operation(this);
-  ClearRange();
   const uint8_t previous = FIndexPos;
   try {
     SelectIndexPos(Position);
   } catch (...) {
-    // A definition that cannot be read leaves the index that was active.
+    // A definition that cannot be read leaves the index (and the range) that was active.
     FIndexPos = kIndexNotSelected;
     SelectIndexPos(previous);
     throw;
   }
+  ClearRange();
   RefreshRangeAndFilters();
   RepositionCurrentRecord();
 }
@@ -530,26 +540,29 @@ void TDataCursor::RefreshCurrentRecord(uint8_t Direction) {
 // ---- Locks
 
 void TDataCursor::ReadLockTable() {
+  CheckOpen();
   if (FExclusive || FMarkedReadOnly) return;
   if (FDataTable->ReadLockTable() || StampsDiffer()) Resynchronize();
 }
 
 void TDataCursor::ReadUnlockTable() {
-  if (FExclusive || FMarkedReadOnly || FDataTable == nullptr) return;
+  if (FExclusive || FMarkedReadOnly || FDataTable == nullptr) return;  // nothing was taken
   FDataTable->ReadUnlockTable();
 }
 
 void TDataCursor::WriteLockTable() {
+  CheckOpen();
   if (FExclusive || FMarkedReadOnly) return;
   if (FDataTable->WriteLockTable() || StampsDiffer()) Resynchronize();
 }
 
 void TDataCursor::WriteUnlockTable() {
-  if (FExclusive || FMarkedReadOnly) return;
+  if (FExclusive || FMarkedReadOnly || FDataTable == nullptr) return;
   FDataTable->WriteUnlockTable();
 }
 
 void TDataCursor::LockRecord(int32_t RecordToLock) {
+  CheckOpen();
   if (FExclusive || FMarkedReadOnly) return;
   if (RecordToLock == 0) RecordToLock = PhysicalRecordNumber();
   TReadOperation operation(this, false);
@@ -557,37 +570,44 @@ void TDataCursor::LockRecord(int32_t RecordToLock) {
 }
 
 void TDataCursor::UnlockRecord(int32_t RecordToUnlock) {
+  CheckOpen();
   if (FExclusive || FMarkedReadOnly) return;
   if (RecordToUnlock == 0) RecordToUnlock = PhysicalRecordNumber();
   FDataTable->UnlockRecord(RecordToUnlock);
 }
 
 bool TDataCursor::RecordIsLocked() {
+  CheckOpen();
   if (FExclusive || FMarkedReadOnly) return false;
   return FDataTable->RecordIsLocked(PhysicalRecordNumber());
 }
 
 bool TDataCursor::TableIsLocked() {
+  CheckOpen();
   if (FExclusive || FMarkedReadOnly) return false;
   return FDataTable->TableIsLocked();
 }
 
 void TDataCursor::LockTable() {
+  CheckOpen();
   if (FExclusive || FMarkedReadOnly) return;
   TReadOperation operation(this, false);
   if (FDataTable->LockTable() || StampsDiffer()) Resynchronize();
 }
 
 void TDataCursor::UnlockTable() {
+  CheckOpen();
   if (FExclusive || FMarkedReadOnly) return;
   FDataTable->UnlockTable();
 }
 
 bool TDataCursor::LockSemaphore(int32_t SemaphoreToLock) {
+  CheckOpen();
   return FDataTable->LockSemaphore(SemaphoreToLock);
 }
 
 bool TDataCursor::UnlockSemaphore(int32_t SemaphoreToUnlock) {
+  CheckOpen();
   return FDataTable->UnlockSemaphore(SemaphoreToUnlock);
 }
 
@@ -595,6 +615,7 @@ bool TDataCursor::UnlockSemaphore(int32_t SemaphoreToUnlock) {
 
 void TDataCursor::FlushBuffers(bool ForceFlush, bool AdjustBuffers, bool ForceDataHeader,
                                bool ForceIndexHeader, bool ForceBlobHeader) {
+  CheckOpen();
   if (ForceFlush || !FExclusive) {
     FDataTable->FlushBuffers(AdjustBuffers, ForceDataHeader, ForceIndexHeader, ForceBlobHeader,
                              false);
@@ -605,36 +626,40 @@ void TDataCursor::FlushBuffers(bool ForceFlush, bool AdjustBuffers, bool ForceDa
   SynchLastUpdateStamps();
 }
 
-void TDataCursor::FlushOSBuffers() { FDataTable->FlushOSBuffers(); }
+void TDataCursor::FlushOSBuffers() {
+  CheckOpen();
+  FDataTable->FlushOSBuffers();
+}
 
 void TDataCursor::FreeBuffers(bool AdjustBuffers, bool ReadHeaders, bool ReadIndexes) {
+  CheckOpen();
   FDataTable->FreeBuffers(AdjustBuffers, ReadHeaders, ReadIndexes);
 }
 
 // ---- Index upkeep
 
-bool TDataCursor::KeyExists(const uint8_t* Key) {
-  return TIndexTree(FDataTable, this, FTreeIndex, DescentPath()).KeyExists(Key);
+TIndexTree TDataCursor::ActiveTree() {
+  CheckOpen();
+  // Physical order has no tree to keep.
+  if (FIndexPos == kNoIndexPos || FIndexPos == kIndexNotSelected) {
+    Raise(KURA_INVALIDINDEXNAME, ErrorNames());
+  }
+  return TIndexTree(FDataTable, this, FTreeIndex,
+                    TIndexDescentPath{&FParentPages, &FIndexKeyCounters, &FCurIndexLevel});
 }
 
-void TDataCursor::RaiseKeyViolation() {
-  TIndexTree(FDataTable, this, FTreeIndex, DescentPath()).RaiseKeyViolation();
-}
+bool TDataCursor::KeyExists(const uint8_t* Key) { return ActiveTree().KeyExists(Key); }
+
+void TDataCursor::RaiseKeyViolation() { ActiveTree().RaiseKeyViolation(); }
 
 void TDataCursor::InsertIndexKey(const uint8_t* Key, int32_t Number) {
-  TIndexTree(FDataTable, this, FTreeIndex, DescentPath()).InsertIndexKey(Key, Number);
+  ActiveTree().InsertIndexKey(Key, Number);
 }
 
-void TDataCursor::DeleteIndexKey(const uint8_t* Key) {
-  TIndexTree(FDataTable, this, FTreeIndex, DescentPath()).DeleteIndexKey(Key);
-}
+void TDataCursor::DeleteIndexKey(const uint8_t* Key) { ActiveTree().DeleteIndexKey(Key); }
 
 void TDataCursor::ChangeIndexKey(const uint8_t* OldKey, const uint8_t* NewKey, int32_t Number) {
-  TIndexTree(FDataTable, this, FTreeIndex, DescentPath()).ChangeIndexKey(OldKey, NewKey, Number);
-}
-
-TIndexDescentPath TDataCursor::DescentPath() {
-  return TIndexDescentPath{&FParentPages, &FIndexKeyCounters, &FCurIndexLevel};
+  ActiveTree().ChangeIndexKey(OldKey, NewKey, Number);
 }
 
 // ---- Table properties
@@ -644,28 +669,35 @@ const TFieldDefinition* TDataCursor::FieldDefinition(uint16_t Position) const {
                                                                : nullptr;
 }
 
-int32_t TDataCursor::LastAutoIncID() const { return FDataTable->DataFile()->LastAutoIncID(); }
-
-const AnsiString& TDataCursor::Description() const {
-  return FDataTable->DataFile()->Description();
+// The header values of a closed cursor are those of an empty header.
+const TDataFile* TDataCursor::Header() const {
+  static const TDataFile* const kNone = nullptr;
+  return FDataTable != nullptr ? FDataTable->DataFile() : kNone;
 }
 
-double TDataCursor::LastUpdated() const { return FDataTable->DataFile()->LastUpdated(); }
+int32_t TDataCursor::LastAutoIncID() const { return Header() ? Header()->LastAutoIncID() : 0; }
 
-bool TDataCursor::Encrypted() const { return FDataTable->DataFile()->Encrypted(); }
+const AnsiString& TDataCursor::Description() const {
+  static const AnsiString kEmpty;
+  return Header() ? Header()->Description() : kEmpty;
+}
+
+double TDataCursor::LastUpdated() const { return Header() ? Header()->LastUpdated() : 0; }
+
+bool TDataCursor::Encrypted() const { return Header() && Header()->Encrypted(); }
 
 uint16_t TDataCursor::UserMajorVersion() const {
-  return FDataTable->DataFile()->UserMajorVersion();
+  return Header() ? Header()->UserMajorVersion() : 0;
 }
 
 uint16_t TDataCursor::UserMinorVersion() const {
-  return FDataTable->DataFile()->UserMinorVersion();
+  return Header() ? Header()->UserMinorVersion() : 0;
 }
 
-uint8_t TDataCursor::VersionNum() const { return FDataTable->DataFile()->VersionNum(); }
+uint8_t TDataCursor::VersionNum() const { return Header() ? Header()->VersionNum() : 0; }
 
-int32_t TDataCursor::IndexPageSize() const { return FDataTable->DataFile()->IndexPageSize(); }
+int32_t TDataCursor::IndexPageSize() const { return Header() ? Header()->IndexPageSize() : 0; }
 
-int32_t TDataCursor::BlobBlockSize() const { return FDataTable->DataFile()->BlobBlockSize(); }
+int32_t TDataCursor::BlobBlockSize() const { return Header() ? Header()->BlobBlockSize() : 0; }
 
 }  // namespace kura

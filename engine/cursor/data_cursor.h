@@ -32,7 +32,9 @@
 //
 // Ownership: the cursor owns its record images, its page copy and its field definitions; it
 // borrows the table (the directory owns it) and the directory, which must outlive the cursor.
-// One thread at a time; nothing here guards concurrent calls on one cursor.
+// Operations that need an open cursor raise KURA_NOCURRREC on a closed one; the properties of a
+// closed cursor are zero or empty. One thread at a time; nothing here guards concurrent calls on
+// one cursor.
 #pragma once
 
 #include <array>
@@ -56,6 +58,7 @@ namespace kura {
 
 class TDataDirectory;
 class TDataEngine;
+class TDataFile;
 class TDataTable;
 class TPage;
 class TRecord;
@@ -305,6 +308,9 @@ class TDataCursor : public TSafeObject {
   // Low-level page checks name the table itself.
   TErrorContext PageErrorNames() const;
   [[noreturn]] void Raise(uint16_t Code, const TErrorContext& Context) const;
+  // KURA_NOCURRREC for an operation on a closed cursor.
+  void CheckOpen() const;
+  const TDataFile* Header() const;
 
   // Opening steps.
   void OpenSteps(bool InitializeOnly);
@@ -320,7 +326,8 @@ class TDataCursor : public TSafeObject {
   void ClearIndexDefinition();
   void ChangeIndex(uint8_t Position);
   TIndexWalker Walker();
-  TIndexDescentPath DescentPath();
+  // The upkeep of the active index (KURA_INVALIDINDEXNAME in physical order).
+  TIndexTree ActiveTree();
 
   // Change detection as each read operation starts.
   void BeginRead();

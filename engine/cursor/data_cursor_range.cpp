@@ -61,9 +61,9 @@ void TDataCursor::FillKeyHigh(uint8_t* KeyBuffer, size_t Length) const {
 
 void TDataCursor::SetRange(bool KeysProvided, const uint8_t* BeginBuffer, int BeginFieldCount,
                            const uint8_t* EndBuffer, int EndFieldCount) {
+  TReadOperation operation(this);
   // Physical order has no keys to range over.
   if (IsPhysicalNavigation() || FIndexPos == kIndexNotSelected) return;
-  TReadOperation operation(this);
   const auto build = [&](std::vector<uint8_t>& key, const uint8_t* source, int field_count,
                          bool high) {
     std::fill(key.begin(), key.end(), 0);

@@ -28,6 +28,7 @@ class TDataCursor::TReadOperation {
  public:
   explicit TReadOperation(TDataCursor* Cursor, bool DoBeginRead = true)
       : FCursor(Cursor), FUncaught(std::uncaught_exceptions()) {
+    FCursor->CheckOpen();
     FOutermost = FCursor->FReadDepth++ == 0;
     FHeldBefore = FOutermost && ReadLocked();
     if (!DoBeginRead) return;

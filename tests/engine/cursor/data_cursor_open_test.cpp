@@ -15,6 +15,7 @@
 #include "engine/format/data_file.h"
 #include "engine/format/data_header.h"
 #include "engine/format/index_file.h"
+#include "engine/maint/table_checker.h"
 #include "engine/maint/table_creator.h"
 #include "platform/file_system.h"
 #include "tests/support/cursor_fixture.h"
@@ -228,6 +229,24 @@ TEST_F(CursorOpenTest, AMissingIndexFileIsRebuiltFromTheLiveRecords) {
   EXPECT_EQ(ScanIDs(again), IDs(rows));
 }
 
+TEST_F(CursorOpenTest, OnlyTheFirstCursorOnATableRebuildsItsMissingIndex) {
+  MakeTable();
+  std::vector<Row> many;
+  for (int i = 0; i < 600; ++i) many.push_back({"c", i, "n"});
+  const std::vector<StoredRow> rows = writer_->AppendAll(many);
+  writer_.reset();
+  ASSERT_TRUE(platform::RemoveFile(dir_.NativePath(std::string(kTable) + ".idx")));
+  auto first = NewCursor();
+  const int32_t pages = first->DataTable()->IndexFile()->IOBlocksUsed();
+  ASSERT_GT(pages, 1);
+  auto second = NewCursor();
+  EXPECT_EQ(first->DataTable(), second->DataTable());
+  EXPECT_EQ(second->DataTable()->IndexFile()->IOBlocksUsed(), pages);
+  EXPECT_EQ(second->RecordCount(), 600);
+  EXPECT_EQ(ScanIDs(*second), IDs(rows));
+  EXPECT_TRUE(kura::CheckTable(second->DataTable()).Clean());
+}
+
 TEST_F(CursorOpenTest, AReadOnlyOpenWithoutIndexFileReadsInPhysicalOrder) {
   MakeTable();
   const std::vector<StoredRow> rows = writer_->AppendAll({{"A", 5, "x"}, {"B", 3, "y"}});
@@ -310,6 +329,32 @@ TEST_F(CursorOpenTest, GuardsRaiseWithTheCursorsNames) {
   cursor->SetExclusive(true);
   cursor->OpenCursor();
   cursor->CheckExclusive();
+}
+
+TEST_F(CursorOpenTest, AClosedCursorRefusesWorkAndShowsNothing) {
+  MakeTable();
+  TDataCursor cursor(directory_);
+  cursor.SetTableName(kTable);
+  std::vector<uint8_t> buffer(64, 0);
+  const std::function<void()> refused[] = {
+      [&] { cursor.SetToBegin(); },
+      [&] { cursor.GetNextRecord(buffer.data()); },
+      [&] { cursor.GetCurrentRecord(buffer.data(), true); },
+      [&] { cursor.SetToRecordNumber(1); },
+      [&] { cursor.SetIndexName("ByAmount"); },
+      [&] { cursor.SetRange(false, nullptr, 0, nullptr, 0); },
+      [&] { cursor.ReadLockTable(); },
+      [&] { cursor.LockRecord(1); },
+      [&] { cursor.FlushBuffers(true, false, false, false, false); },
+      [&] { cursor.KeyExists(buffer.data()); },
+  };
+  for (const auto& work : refused) EXPECT_EQ(EngineErrorOf(work), kura::KURA_NOCURRREC);
+  EXPECT_EQ(cursor.RecordCount(), 0);
+  EXPECT_EQ(cursor.RecordNumber(), 0);
+  EXPECT_EQ(cursor.TotalRecordCount(), 0);
+  EXPECT_EQ(cursor.IndexCount(), 0);
+  EXPECT_EQ(cursor.IndexPageSize(), 0);
+  EXPECT_TRUE(cursor.Description().empty());
 }
 
 // Shared cursors write back at once; an exclusive one keeps its changes in the cache (only the
