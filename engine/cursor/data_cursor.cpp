@@ -133,18 +133,16 @@ void TDataCursor::CheckError(uint16_t ErrorCode, const AnsiString& ErrorMsg) con
 
 // ---- Opening and closing
 
-void TDataCursor::OpenCursor(bool, bool InitializeOnly) {
+void TDataCursor::OpenCursor(bool, bool) {
   if (FIsOpen) return;
   FFieldDefinitions.clear();
   FIndexPos = kIndexNotSelected;
-  if (!InitializeOnly || FDataTable == nullptr) {
-    FDataTable = FDataDirectory->OpenDataTable(FTableName, FErrorTableName, FExclusive,
-                                               FTemporary, FResultSet, FSourceTable,
-                                               FSystemOpen, !(FRepairing || FAlteringStructure));
-  }
+  FDataTable = FDataDirectory->OpenDataTable(FTableName, FErrorTableName, FExclusive, FTemporary,
+                                             FResultSet, FSourceTable, FSystemOpen,
+                                             !(FRepairing || FAlteringStructure));
   FIsOpen = true;
   try {
-    OpenSteps(InitializeOnly);
+    OpenSteps();
   } catch (...) {
     try {
       CloseCursor(true);
@@ -155,7 +153,7 @@ void TDataCursor::OpenCursor(bool, bool InitializeOnly) {
   }
 }
 
-void TDataCursor::OpenSteps(bool) {
+void TDataCursor::OpenSteps() {
   TDataTable& table = *FDataTable;
   FReadOnly = FRequestedReadOnly;
   if (table.ReadOnly()) FReadOnly = true;

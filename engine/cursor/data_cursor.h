@@ -113,10 +113,10 @@ class TDataCursor : public TSafeObject {
 
   // ---- Open and close
 
-  // Opens on TableName(); nothing when open. InitializeOnly keeps a table attached before
-  // (without one the table is opened as usual). Raises the table's open errors, KURA_OSEACCES for
-  // an exclusive conflict, and whatever the index rebuild of a table with a missing index file
-  // raises; the cursor is then closed again.
+  // Opens on TableName(); nothing when open. InitializeOnly serves opens whose table the SQL
+  // engine attaches itself; there is none here, so every open asks the directory. Raises the
+  // table's open errors, KURA_OSEACCES for an exclusive conflict, and whatever the index rebuild
+  // of a table with a missing index file raises; the cursor is then closed again.
   void OpenCursor(bool NoRemoteCall = true, bool InitializeOnly = false);
   // Gives the table back; nothing when closed. The cursor is closed afterwards even when the
   // table's close raised (the error then propagates).
@@ -313,7 +313,7 @@ class TDataCursor : public TSafeObject {
   const TDataFile* Header() const;
 
   // Opening steps.
-  void OpenSteps(bool InitializeOnly);
+  void OpenSteps();
   void BuildDefaultFieldMapping();
   void FreeCursorState();
   void RestoreDefaultIndexDefinitions();
