@@ -10,7 +10,10 @@
 #include <gtest/gtest.h>
 
 #include "engine/byte_order.h"
+#include "engine/core/text_index_words.h"
+#include "engine/format/index_key.h"
 #include "engine/format/index_page.h"
+#include "engine/format/text_index_splitter.h"
 #include "engine/format/record.h"
 #include "engine/maint/table_checker.h"
 #include "tests/support/tree_snapshot.h"
@@ -307,3 +310,98 @@ INSTANTIATE_TEST_SUITE_P(Damages, TableCheckerDamage, testing::ValuesIn(kDamages
                          [](const testing::TestParamInfo<Damage>& info) { return info.param.name; });
 
 }  // namespace
+
+// The text index: entries of live records, with their record ID, for the words of a
+// text-indexed string field, and every such word with its entry.
+class TextIndexCheck : public SessionFixture {
+ protected:
+  void SetUp() override {
+    kura::TTableDescription d;
+    d.Fields = {MakeField("Note", kura::dtString, 0, 60), MakeField("Num", kura::dtInteger)};
+    d.TextIndexFields = {"Note"};
+    d.IndexPageSize = 1024;
+    kura::CreateTable(&engine_, dir_.engine(), "Text", d);
+    directory_ = OpenDirectory();
+    table_ = OpenTable(directory_, "Text");
+    keyed_ = std::make_unique<KeyedTable>(table_);
+    const kura::TIndexDefinition& text = *table_->IndexFile()->GetIndexDefinition(kura::kTextIndexPos);
+    ASSERT_EQ(kura::TIndexKeyLayout::Build(text, kura::kTextIndexPos, table_->DataFile()->RecordFormat(),
+                                           &layout_).code,
+              0);
+    index_ = kura::IndexTreeIndexOf(kura::kTextIndexPos, text.IndexName, layout_);
+    for (const char* note : {"the cat, the CAT and dogs", "red fish", "blue fish two"}) {
+      RecordBuilder b(table_->DataFile()->FieldDefinitions(), table_->DataFile()->RecordLength());
+      b.SetText(1, note);
+      int32_t slot = keyed_->Append(b.bytes());
+      for (const std::string& word : kura::SplitTextIndexWords(note, kura::DefaultTextIndexParams(), 0)) {
+        Insert(WordKey(word, IdOf(slot)), slot);
+      }
+    }
+  }
+
+  int32_t IdOf(int32_t slot) {
+    std::vector<uint8_t> image = keyed_->Read(slot);
+    return kura::GetI32(image.data() + kura::kRecordIDOffset);
+  }
+  static std::vector<uint8_t> WordKey(const std::string& word, int32_t id) {
+    std::vector<uint8_t> key(kura::kTextIndexKeySize, 0);
+    kura::BuildTextIndexKey(1, word, id, 0, key.data());
+    return key;
+  }
+  kura::TIndexTree Tree() {
+    return kura::TIndexTree(table_, nullptr, index_, {&parents_, &counters_, &level_});
+  }
+  void Insert(const std::vector<uint8_t>& key, int32_t slot) {
+    table_->WriteLockTable();
+    Tree().InsertIndexKey(key.data(), slot);
+    table_->FlushBuffers(false, true, true, false, false);
+    table_->WriteUnlockTable();
+  }
+  void Remove(const std::vector<uint8_t>& key) {
+    table_->WriteLockTable();
+    Tree().DeleteIndexKey(key.data());
+    table_->FlushBuffers(false, true, true, false, false);
+    table_->WriteUnlockTable();
+  }
+
+  kura::TDataDirectory* directory_ = nullptr;
+  kura::TDataTable* table_ = nullptr;
+  std::unique_ptr<KeyedTable> keyed_;
+  kura::TIndexKeyLayout layout_;
+  kura::TIndexTreeIndex index_;
+  kura::TIndexLevels parents_{}, counters_{};
+  uint8_t level_ = 0;
+};
+
+TEST_F(TextIndexCheck, WantsExactlyTheWordsOfEveryRecord) {
+  kura::TTableCheckResult sound = CheckTable(table_);
+  ASSERT_TRUE(sound.Clean()) << Problems(sound);
+
+  struct Case {
+    const char* what;
+    std::function<void()> damage;
+    std::function<void()> repair;
+    const char* message;
+  };
+  const int32_t id = IdOf(2);
+  const std::vector<Case> cases = {
+      {"a word without its key", [&] { Remove(WordKey("RED", id)); },
+       [&] { Insert(WordKey("RED", id), 2); }, "the word 'RED' of the record with ID 2 has no key"},
+      {"a key of a word the record does not have", [&] { Insert(WordKey("GREEN", id), 2); },
+       [&] { Remove(WordKey("GREEN", id)); }, "the word 'GREEN' is not a word of field 1 of record 2"},
+      {"a key with another record's ID", [&] { Insert(WordKey("RED", id + 5), 2); },
+       [&] { Remove(WordKey("RED", id + 5)); }, "its record ID is not the ID of record 2"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.damage();
+    kura::TTableCheckResult result = CheckTable(table_);
+    bool found = false;
+    for (const kura::TTableProblem& p : result.Problems) {
+      found = found || p.Message.find(c.message) != std::string::npos;
+    }
+    EXPECT_TRUE(found) << Problems(result);
+    c.repair();
+    EXPECT_TRUE(CheckTable(table_).Clean());
+  }
+}
