@@ -160,6 +160,11 @@ bool TIndexFile::ValidPageNumber(int32_t page) const {
 
 void TIndexFile::CheckHeader() {
   auto fail = [this] { RaiseIndexError(KURA_HEADERCORRUPT); };
+  // The page count must be one the file holds (a longer file is harmless).
+  if (FHeader.NextEndingPage < 1 ||
+      GetSize() < HeaderSize() + static_cast<int64_t>(IOBlocksUsed()) * IOBlockSize()) {
+    fail();
+  }
   if (!ValidPageNumber(FHeader.NextFreePage)) fail();
   if (FDataFile == nullptr) fail();
   const int64_t buffer_size = BufferSize();
