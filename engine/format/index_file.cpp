@@ -248,8 +248,8 @@ void TIndexFile::IncBlocksUsed() {
 
 int32_t TIndexFile::GetMaxBufferCount() const {
   int32_t maximum_count = FDataEngine->MaxIndexBufferCount();
-  int32_t count = BufferSize() == 0 ? maximum_count
-                                    : FDataEngine->MaxIndexBufferSize() / (BufferSize() + 64);
+  int32_t count =
+      BufferSize() == 0 ? maximum_count : FDataEngine->MaxIndexBufferSize() / (BufferSize() + 64);
   return std::max(std::min(count, maximum_count), 1);
 }
 

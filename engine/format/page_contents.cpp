@@ -117,7 +117,8 @@ bool TPageContents::Unpack(const uint8_t* raw) {
   const uint8_t compression = parameters_.KeyCompressionType;
   const size_t prefix_bytes = compression == icFull ? 2 : 1;
   // The smallest entry the count could claim bounds what the entries may cost in memory.
-  const size_t most_saved = compression == icFull ? 2u * kMaxCompressionCount : kMaxCompressionCount;
+  const size_t most_saved =
+      compression == icFull ? 2u * kMaxCompressionCount : kMaxCompressionCount;
   const size_t smallest = prefix_bytes + 4 + (key_size > most_saved ? key_size - most_saved : 0);
   if (static_cast<uint64_t>(count) * smallest > buffer_size_) {
     Clear();
@@ -221,13 +222,9 @@ void TPageContents::SetPageType(uint8_t value) {
   if (Compressed() != was_compressed) RecalculateCompression();
 }
 
-void TPageContents::SetLeftNumber(int32_t value) {
-  left_number_ = value;
-}
+void TPageContents::SetLeftNumber(int32_t value) { left_number_ = value; }
 
-void TPageContents::SetRightNumber(int32_t value) {
-  right_number_ = value;
-}
+void TPageContents::SetRightNumber(int32_t value) { right_number_ = value; }
 
 const uint8_t* TPageContents::GetKey(int key_counter) const {
   return Valid(key_counter) ? Entry(key_counter) : nullptr;
