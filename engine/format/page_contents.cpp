@@ -172,7 +172,7 @@ bool TPageContents::Pack(uint8_t* raw) const {
   uint8_t* data = raw + kPageHeaderSize;
   if (page_type_ == ptParameter) {
     std::memset(data, 0, buffer_size_);
-    std::memcpy(data, raw_.data(), std::min(raw_.size(), buffer_size_));
+    if (!raw_.empty()) std::memcpy(data, raw_.data(), std::min(raw_.size(), buffer_size_));
     return true;
   }
   if (count_ == 0) return true;
@@ -235,7 +235,7 @@ void TPageContents::InsertKey(const uint8_t* key, int* key_counter) {
   const size_t stride = EntryStride();
   auto at = entries_.begin() + static_cast<std::ptrdiff_t>(after * stride);
   at = entries_.insert(at, stride, 0);
-  std::memcpy(&*at, key, parameters_.KeySize);
+  if (parameters_.KeySize > 0) std::memcpy(&*at, key, parameters_.KeySize);
   ++count_;
   int inserted = after + 1;
   if (Compressed()) {
@@ -247,7 +247,7 @@ void TPageContents::InsertKey(const uint8_t* key, int* key_counter) {
 
 void TPageContents::UpdateKey(const uint8_t* key, int key_counter) {
   if (!Valid(key_counter)) return;
-  std::memcpy(Entry(key_counter), key, parameters_.KeySize);
+  if (parameters_.KeySize > 0) std::memcpy(Entry(key_counter), key, parameters_.KeySize);
   if (Compressed()) RecomputeAround(key_counter, key_counter + 1);
 }
 

@@ -136,8 +136,9 @@ kura::TFieldDefinition ReadField(const TJsonValue& value, size_t position) {
   for (const auto& [key, v] : value.members()) {
     if (key == "subtype") f.SubType = Named(v, "subtype", kSubTypes);
     if (key == "length") f.Length = static_cast<uint16_t>(Integer(v, what + " length", 0, 65535));
-    if (key == "decimals")
+    if (key == "decimals") {
       f.Decimals = static_cast<uint8_t>(Integer(v, what + " decimals", 0, 255));
+    }
     if (key == "required") f.Required = Boolean(v, what + " required");
     if (key == "char_case") f.CharCase = Named(v, "char_case", kCharCases);
     if (key == "default") f.Default = Ansi(v, what + " default");
