@@ -68,7 +68,7 @@ TDataTable::~TDataTable() {
     }
   }
   if (FIsOpen) {
-    if (FExclusive && !FReadOnly && !(FTemporary)) {
+    if (FExclusive && !FReadOnly && !FTemporary) {
       try {
         FlushBuffers(false, false, false, false, false);
       } catch (const std::exception&) {

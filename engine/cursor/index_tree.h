@@ -95,7 +95,8 @@ class TIndexTree {
   TIndexTree(const TIndexTree&) = delete;
   TIndexTree& operator=(const TIndexTree&) = delete;
 
-  // True when the whole key (KeySize bytes) is in the index.
+  // True when the whole key (KeySize bytes) is in the index. Descends as an insert would, so the
+  // path afterwards leads to the key's leaf.
   bool KeyExists(const uint8_t* Key);
   // KURA_KEYVIOL naming the active index ("Primary" for the unnamed primary index).
   [[noreturn]] void RaiseKeyViolation() const;

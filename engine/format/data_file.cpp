@@ -82,8 +82,9 @@ void TDataFile::OpenFile() {
   if (FHeader.Encrypted) FDataTable->VerifyDigest(FHeader.Digest.data());
   ResetDefinitions(FHeader.FieldCount);
   ReadFieldDefinitions();
-  // The derived sizes are recomputed and every field must lie inside the record, so that no
-  // record access can leave its buffer whatever the stored bytes say.
+  // The derived sizes are recomputed and the record header and every field must lie inside the
+  // record, so that no record access can leave its buffer whatever the stored bytes say.
+  if (FHeader.RecordLength < kRecordHeaderSize) RaiseDataError(KURA_HEADERCORRUPT);
   for (TFieldDefinition& d : FFieldDefinitions) {
     PrepareFieldDefinition(&d);
     if (!FieldFitsRecord(d, FHeader.RecordLength)) RaiseDataError(KURA_HEADERCORRUPT);

@@ -34,8 +34,8 @@ class TDataFile : public TBufferedFile {
   // Creates the OS file and starts a fresh header (version, signature, NextEndingRecord 1).
   void CreateFile() override;
   // Opens and checks: version, signature, field count, password; reads the definitions and
-  // sizes the cache. A field that does not lie inside the record is refused (8961) so that no
-  // record access can leave its buffer.
+  // sizes the cache. A record shorter than its 25-byte header, or a field that does not lie
+  // inside the record, is refused (8961) so that no record access can leave its buffer.
   void OpenFile() override;
   void CloseFile() override;
 

@@ -54,7 +54,8 @@ struct TIndexDefinition {
   uint8_t KeyCompressionType = icNone;
   uint8_t KeyFieldCount = 0;
   std::array<bool, kMaxKeyFields> KeyDescendingFields{};
-  std::array<uint16_t, kMaxKeyFields> KeyFields{};  // field numbers; 65535 RecordID, 65534 RecordHash
+  // Field numbers; 65535 is "RecordID", 65534 "RecordHash".
+  std::array<uint16_t, kMaxKeyFields> KeyFields{};
   bool NoKeyStatistics = false;
   bool IndexChanged = false;
   bool RemoveIndex = false;

@@ -160,6 +160,11 @@ bool TIndexFile::ValidPageNumber(int32_t page) const {
 
 void TIndexFile::CheckHeader() {
   auto fail = [this] { RaiseIndexError(KURA_HEADERCORRUPT); };
+  // The page count must be one the file holds (a longer file is harmless).
+  if (FHeader.NextEndingPage < 1 ||
+      GetSize() < HeaderSize() + static_cast<int64_t>(IOBlocksUsed()) * IOBlockSize()) {
+    fail();
+  }
   if (!ValidPageNumber(FHeader.NextFreePage)) fail();
   if (FDataFile == nullptr) fail();
   const int64_t buffer_size = BufferSize();
@@ -243,8 +248,8 @@ void TIndexFile::IncBlocksUsed() {
 
 int32_t TIndexFile::GetMaxBufferCount() const {
   int32_t maximum_count = FDataEngine->MaxIndexBufferCount();
-  int32_t count = BufferSize() == 0 ? maximum_count
-                                    : FDataEngine->MaxIndexBufferSize() / (BufferSize() + 64);
+  int32_t count =
+      BufferSize() == 0 ? maximum_count : FDataEngine->MaxIndexBufferSize() / (BufferSize() + 64);
   return std::max(std::min(count, maximum_count), 1);
 }
 

@@ -59,8 +59,9 @@ class TIndexFile : public TBufferedFile {
   bool WriteHeader(bool ForceHeader) override;
   void UpdateHeaderStamp() override;
   void ClearHeader() override;
-  // Verifies the header and every used definition against the data file's fields (8961);
-  // changes nothing.
+  // Verifies the header and every used definition against the data file's fields (8961):
+  // page numbers inside the file, names, key fields, key sizes (the stored KeySize must be the
+  // one the fields give) and the text index. Changes nothing.
   void CheckHeader() override;
   bool CheckForChanges() override;
 
@@ -94,7 +95,8 @@ class TIndexFile : public TBufferedFile {
 
   // The text index's parameters: the stream in the chain of type-4 pages that starts at
   // DataRootPages[31]. Reading without a chain gives the defaults; writing reuses the chain's
-  // pages and appends new ones as needed. Damaged chains raise 8965.
+  // pages and appends new ones as needed. Damaged chains raise 8965; a stop word longer than a
+  // page's data area is refused with 9487.
   bool ReadTextIndexParams(TDataCursor* DataCursor, TTextIndexParams* Params);
   bool WriteTextIndexParams(TDataCursor* DataCursor, const TTextIndexParams& Params);
 

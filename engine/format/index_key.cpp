@@ -8,6 +8,7 @@
 #include "engine/core/error_codes.h"
 #include "engine/format/bcd.h"
 #include "engine/format/locale_text.h"
+#include "engine/format/page_contents.h"
 
 namespace kura {
 
@@ -216,7 +217,8 @@ void BuildTextIndexKey(uint16_t field_num, std::string_view word, int32_t record
 
 bool KeySizeFitsPage(uint32_t key_size, int32_t index_page_size) {
   if (key_size == 0 || key_size > kMaxKeySize) return false;
-  int64_t buffer_size = static_cast<int64_t>(index_page_size) - 13;
+  int64_t buffer_size =
+      static_cast<int64_t>(index_page_size) - static_cast<int64_t>(kPageHeaderSize);
   return buffer_size > 0 && static_cast<int64_t>(key_size) * 3 <= buffer_size;
 }
 

@@ -117,7 +117,8 @@ bool TPageContents::Unpack(const uint8_t* raw) {
   const uint8_t compression = parameters_.KeyCompressionType;
   const size_t prefix_bytes = compression == icFull ? 2 : 1;
   // The smallest entry the count could claim bounds what the entries may cost in memory.
-  const size_t most_saved = compression == icFull ? 2u * kMaxCompressionCount : kMaxCompressionCount;
+  const size_t most_saved =
+      compression == icFull ? 2u * kMaxCompressionCount : kMaxCompressionCount;
   const size_t smallest = prefix_bytes + 4 + (key_size > most_saved ? key_size - most_saved : 0);
   if (static_cast<uint64_t>(count) * smallest > buffer_size_) {
     Clear();
@@ -171,7 +172,7 @@ bool TPageContents::Pack(uint8_t* raw) const {
   uint8_t* data = raw + kPageHeaderSize;
   if (page_type_ == ptParameter) {
     std::memset(data, 0, buffer_size_);
-    std::memcpy(data, raw_.data(), std::min(raw_.size(), buffer_size_));
+    if (!raw_.empty()) std::memcpy(data, raw_.data(), std::min(raw_.size(), buffer_size_));
     return true;
   }
   if (count_ == 0) return true;
@@ -221,13 +222,9 @@ void TPageContents::SetPageType(uint8_t value) {
   if (Compressed() != was_compressed) RecalculateCompression();
 }
 
-void TPageContents::SetLeftNumber(int32_t value) {
-  left_number_ = value;
-}
+void TPageContents::SetLeftNumber(int32_t value) { left_number_ = value; }
 
-void TPageContents::SetRightNumber(int32_t value) {
-  right_number_ = value;
-}
+void TPageContents::SetRightNumber(int32_t value) { right_number_ = value; }
 
 const uint8_t* TPageContents::GetKey(int key_counter) const {
   return Valid(key_counter) ? Entry(key_counter) : nullptr;
@@ -238,7 +235,7 @@ void TPageContents::InsertKey(const uint8_t* key, int* key_counter) {
   const size_t stride = EntryStride();
   auto at = entries_.begin() + static_cast<std::ptrdiff_t>(after * stride);
   at = entries_.insert(at, stride, 0);
-  std::memcpy(&*at, key, parameters_.KeySize);
+  if (parameters_.KeySize > 0) std::memcpy(&*at, key, parameters_.KeySize);
   ++count_;
   int inserted = after + 1;
   if (Compressed()) {
@@ -250,7 +247,7 @@ void TPageContents::InsertKey(const uint8_t* key, int* key_counter) {
 
 void TPageContents::UpdateKey(const uint8_t* key, int key_counter) {
   if (!Valid(key_counter)) return;
-  std::memcpy(Entry(key_counter), key, parameters_.KeySize);
+  if (parameters_.KeySize > 0) std::memcpy(Entry(key_counter), key, parameters_.KeySize);
   if (Compressed()) RecomputeAround(key_counter, key_counter + 1);
 }
 

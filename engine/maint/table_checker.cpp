@@ -184,7 +184,9 @@ class TChecker {
   void CheckFreeSlotChain() {
     std::vector<bool> on_chain(static_cast<size_t>(slot_count_) + 1, false);
     std::vector<uint8_t> record;
-    int32_t slot = data_.NextFreeRecord();
+    // A head outside the file is reported with the header.
+    const int32_t head = data_.NextFreeRecord();
+    int32_t slot = head >= 1 && head <= slot_count_ ? head : 0;
     AnsiString from = "data header (NextFreeRecord)";
     while (slot != 0) {
       if (slot < 1 || slot > slot_count_) {

@@ -2,7 +2,8 @@
 //
 // CheckTable reads an open table's data and index files as they are on disk (the caller writes
 // back whatever it changed first) under the table read lock, which it takes and gives back
-// itself, and checks:
+// itself (so the caller must not hold the read lock: it would be given back with it), and
+// checks:
 //   - the data header against the file: length, slot count, free-slot head, record count; the
 //     header check of an open with header checks (field definitions, offsets, literals);
 //   - every record slot's status, and the free-slot chain: in range, only deleted slots, no

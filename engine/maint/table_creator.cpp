@@ -135,8 +135,8 @@ void TTablePreparer::CheckField(const TFieldDefinition& f) const {
   if (!KnownType(f.DataType) || !ValidSubType(f.DataType, f.SubType)) {
     Fail(KURA_INVALIDFLDTYPE, name);
   }
-  const bool has_length = f.DataType == dtString || f.DataType == dtBytes ||
-                          f.DataType == dtVarBytes;
+  const bool has_length =
+      f.DataType == dtString || f.DataType == dtBytes || f.DataType == dtVarBytes;
   if (has_length) {
     uint16_t maximum = MaxFieldLength(f.DataType, f.SubType);
     if (f.Length < 1 || f.Length > maximum) Fail(KURA_INVALIDFLDTYPE, name);
@@ -207,8 +207,7 @@ uint16_t TTablePreparer::FieldNumber(const std::vector<TFieldDefinition>& fields
 uint16_t TTablePreparer::KeySizeOf(const TIndexDefinition& definition, uint8_t index_pos,
                                    const AnsiString& index_name,
                                    const TPreparedTable& table) const {
-  TRecordFormat format(table.fields.data(), static_cast<uint16_t>(table.fields.size()), 0,
-                       0);
+  TRecordFormat format(table.fields.data(), static_cast<uint16_t>(table.fields.size()), 0, 0);
   TIndexKeyLayout layout;
   TKeyLayoutError e = TIndexKeyLayout::Build(definition, index_pos, format, &layout);
   if (e.code != 0) {
@@ -256,8 +255,8 @@ TPreparedTable TTablePreparer::Prepare(const TTableDescription& description) {
   std::vector<std::pair<AnsiString, uint16_t>> keys;
   if (description.PrimaryIndex) {
     table.automatic_primary = false;
-    table.primary = PrepareIndex(*description.PrimaryIndex, kPrimaryIndexPos, kPrimaryIndexName,
-                                 table);
+    table.primary =
+        PrepareIndex(*description.PrimaryIndex, kPrimaryIndexPos, kPrimaryIndexName, table);
   } else {
     table.primary = AutoPrimaryIndexDefinition();
   }

@@ -11,6 +11,7 @@
 #include "app/dtm_sorami.h"
 #include "app/termination_request.h"
 #include "tests/support/child_process.h"
+#include "tests/support/demo_tables.h"
 #include "tests/support/temp_dir.h"
 
 namespace sorami_test {
@@ -48,15 +49,27 @@ TEST_F(ProgramTest, ScreenshotOfAnEmptyDatabaseReportsTheMissingTables) {
 }
 
 TEST_F(ProgramTest, ScreenshotOfADatabaseWithTablesShowsNoMessage) {
-  for (const char* file : {"SORAMI.dat", "KAMOKU.dat", "kubun.dat"}) {
-    kura_test::WriteNativeFile(temp_.NativePath(file), "");
-  }
+  ASSERT_EQ(kura_test::CreateDemoTables(temp_.native()), "");
   const std::string picture = temp_.NativePath("window.png");
   const kura_test::CommandResult result = Run({temp_.native(), "--screenshot", picture});
   ASSERT_EQ(result.exit_status, 0) << result.err;
   EXPECT_EQ(result.err.find("[warning]"), std::string::npos) << result.err;
   EXPECT_EQ(result.err.find("[error]"), std::string::npos) << result.err;
   EXPECT_TRUE(kura_test::NativeFileExists(picture));
+  // The tables were opened through the engine: the directory got its lock file.
+  EXPECT_TRUE(kura_test::NativeFileExists(temp_.NativePath("kura.lck")));
+}
+
+// A damaged main table is reported with the table-open warning; the other tables still open.
+TEST_F(ProgramTest, ADamagedMainTableIsReportedAndTheOthersStillOpen) {
+  ASSERT_EQ(kura_test::CreateDemoTables(temp_.native()), "");
+  kura_test::WriteNativeFile(temp_.NativePath("SORAMI.dat"), std::string(512, '\0'));
+  const std::string picture = temp_.NativePath("window.png");
+  const kura_test::CommandResult result = Run({temp_.native(), "--screenshot", picture});
+  ASSERT_EQ(result.exit_status, 0) << result.err;
+  EXPECT_NE(result.err.find("[warning] ソラミのデータテーブルが開けません。\n"), std::string::npos)
+      << result.err;
+  EXPECT_EQ(result.err.find("[error]"), std::string::npos) << result.err;
 }
 
 // Without a display and without a chosen platform, the runs that need no window still work.

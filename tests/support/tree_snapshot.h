@@ -42,7 +42,8 @@ struct PageSnapshot {
   }
 };
 
-inline PageSnapshot SnapshotPage(kura::TDataTable* table, int pos, int32_t number) {
+// Under the table read lock, which the caller holds.
+inline PageSnapshot SnapshotLockedPage(kura::TDataTable* table, int pos, int32_t number) {
   kura::TPage* page = nullptr;
   PageSnapshot s;
   if (!table->GetPage(nullptr, pos, number, &page)) {
@@ -64,6 +65,11 @@ inline PageSnapshot SnapshotPage(kura::TDataTable* table, int pos, int32_t numbe
   return s;
 }
 
+inline PageSnapshot SnapshotPage(kura::TDataTable* table, int pos, int32_t number) {
+  TreeReadLock lock(table);
+  return SnapshotLockedPage(table, pos, number);
+}
+
 // Level 1 (the root) first; each level's pages in the order their parents list them. Empty
 // when the index has no root.
 inline std::vector<std::vector<PageSnapshot>> SnapshotTree(kura::TDataTable* table, int pos) {
@@ -71,7 +77,7 @@ inline std::vector<std::vector<PageSnapshot>> SnapshotTree(kura::TDataTable* tab
   TreeReadLock lock(table);
   const int32_t root = table->IndexFile()->GetRootPageNumber(pos);
   if (root == 0) return levels;
-  levels.push_back({SnapshotPage(table, pos, root)});
+  levels.push_back({SnapshotLockedPage(table, pos, root)});
   while (levels.size() < 64) {
     const std::vector<PageSnapshot>& last = levels.back();
     if (last.empty() || last.front().type == kura::ptExternal ||
@@ -80,7 +86,7 @@ inline std::vector<std::vector<PageSnapshot>> SnapshotTree(kura::TDataTable* tab
     }
     std::vector<PageSnapshot> next;
     for (const PageSnapshot& p : last) {
-      for (int32_t child : p.numbers) next.push_back(SnapshotPage(table, pos, child));
+      for (int32_t child : p.numbers) next.push_back(SnapshotLockedPage(table, pos, child));
     }
     levels.push_back(std::move(next));
   }
@@ -101,13 +107,13 @@ inline std::vector<LeafEntry> LeafChain(kura::TDataTable* table, int pos) {
   TreeReadLock lock(table);
   int32_t number = table->IndexFile()->GetRootPageNumber(pos);
   if (number == 0) return entries;
-  PageSnapshot page = SnapshotPage(table, pos, number);
+  PageSnapshot page = SnapshotLockedPage(table, pos, number);
   for (int depth = 1; page.type == kura::ptRoot || page.type == kura::ptInternal; ++depth) {
     if (depth > 64 || page.numbers.empty()) {
       ADD_FAILURE() << "no way down to the leftmost leaf";
       return entries;
     }
-    page = SnapshotPage(table, pos, page.numbers.front());
+    page = SnapshotLockedPage(table, pos, page.numbers.front());
   }
   const int32_t pages = table->IndexFile()->IOBlocksUsed();
   for (int32_t visited = 0;; ++visited) {
@@ -117,7 +123,7 @@ inline std::vector<LeafEntry> LeafChain(kura::TDataTable* table, int pos) {
     }
     for (int k = 0; k < page.Entries(); ++k) entries.push_back({page.keys[k], page.numbers[k]});
     if (page.right == 0) return entries;
-    page = SnapshotPage(table, pos, page.right);
+    page = SnapshotLockedPage(table, pos, page.right);
   }
 }
 
@@ -129,7 +135,7 @@ inline std::vector<int32_t> FreePageChain(kura::TDataTable* table) {
   const int32_t pages = table->IndexFile()->IOBlocksUsed();
   while (number != 0 && static_cast<int32_t>(chain.size()) <= pages) {
     chain.push_back(number);
-    number = SnapshotPage(table, 0, number).right;
+    number = SnapshotLockedPage(table, 0, number).right;
   }
   return chain;
 }

@@ -2,7 +2,7 @@
 // fields "Pad3", "Pad4", ... as a chosen ByCode key size needs (a string holds at most 512
 // characters); the automatic primary index, a secondary index "ByCode" over Code and the pads
 // (unique or not, with a chosen key compression) and a non-unique "ByNum" over Num,
-// descending, with the same compression. The table is opened shared through a session of the fixture; records and keys
+// descending, with the same compression and without key statistics. The table is opened shared through a session of the fixture; records and keys
 // are written through KeyedTable. Header-only.
 #pragma once
 
@@ -76,6 +76,7 @@ class TreeTableFixture : public SessionFixture {
     by_num.FieldNames = {"Num"};
     by_num.DescendingFields = {true};
     by_num.Compression = shape.compression;
+    by_num.NoKeyStatistics = true;
     d.SecondaryIndexes = {by_code, by_num};
     d.IndexPageSize = shape.page_size;
     kura::CreateTable(&engine_, dir_.engine(), name, d);

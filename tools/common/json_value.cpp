@@ -36,18 +36,6 @@ void AppendUtf8(uint32_t code_point, std::string* out) {
 EJsonError::EJsonError(const TJsonPosition& position, const std::string& what)
     : std::runtime_error(PositionText(position) + ": " + what), position_(position) {}
 
-const char* TJsonValue::KindName() const {
-  switch (kind_) {
-    case Kind::kNull: return "null";
-    case Kind::kBoolean: return "boolean";
-    case Kind::kNumber: return "number";
-    case Kind::kString: return "string";
-    case Kind::kArray: return "array";
-    case Kind::kObject: return "object";
-  }
-  return "value";
-}
-
 bool TJsonValue::AsInteger(int64_t* value) const {
   if (kind_ != Kind::kNumber) return false;
   if (text_.find_first_of(".eE") != std::string::npos) return false;
@@ -151,7 +139,8 @@ class TJsonParser {
       if (Peek() != '"' || AtEnd()) Fail("expected a key in quotes");
       TJsonPosition key_position = Here();
       std::string key = String();
-      if (value->Find(key) != nullptr) throw EJsonError(key_position, "duplicate key \"" + key + "\"");
+      if (value->Find(key) != nullptr)
+        throw EJsonError(key_position, "duplicate key \"" + key + "\"");
       SkipSpace();
       Expect(':', "\":\" after a key");
       SkipSpace();
@@ -287,14 +276,30 @@ class TJsonParser {
       char e = Peek();
       Advance();
       switch (e) {
-        case '"': out.push_back('"'); break;
-        case '\\': out.push_back('\\'); break;
-        case '/': out.push_back('/'); break;
-        case 'b': out.push_back('\b'); break;
-        case 'f': out.push_back('\f'); break;
-        case 'n': out.push_back('\n'); break;
-        case 'r': out.push_back('\r'); break;
-        case 't': out.push_back('\t'); break;
+        case '"':
+          out.push_back('"');
+          break;
+        case '\\':
+          out.push_back('\\');
+          break;
+        case '/':
+          out.push_back('/');
+          break;
+        case 'b':
+          out.push_back('\b');
+          break;
+        case 'f':
+          out.push_back('\f');
+          break;
+        case 'n':
+          out.push_back('\n');
+          break;
+        case 'r':
+          out.push_back('\r');
+          break;
+        case 't':
+          out.push_back('\t');
+          break;
         case 'u': {
           uint32_t code_point = Hex4();
           if (code_point >= 0xDC00 && code_point <= 0xDFFF) Fail("lone low surrogate");

@@ -39,8 +39,6 @@ class TJsonValue {
 
   Kind kind() const { return kind_; }
   const TJsonPosition& position() const { return position_; }
-  // The JSON name of the kind ("null", "boolean", "number", "string", "array", "object").
-  const char* KindName() const;
 
   bool boolean() const { return boolean_; }
   // A number's text as it stood; strings' contents.

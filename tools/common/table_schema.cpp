@@ -21,19 +21,20 @@ struct TNamed {
 };
 
 constexpr TNamed kTypes[] = {
-    {"string", kura::dtString},       {"date", kura::dtDate},     {"blob", kura::dtBlob},
-    {"boolean", kura::dtBoolean},     {"smallint", kura::dtSmallInt},
-    {"integer", kura::dtInteger},     {"float", kura::dtFloat},   {"bcd", kura::dtBCD},
-    {"bytes", kura::dtBytes},         {"time", kura::dtTime},     {"timestamp", kura::dtTimeStamp},
-    {"word", kura::dtWord},           {"varbytes", kura::dtVarBytes},
-    {"largeint", kura::dtLargeInt},
+    {"string", kura::dtString},       {"date", kura::dtDate},
+    {"blob", kura::dtBlob},           {"boolean", kura::dtBoolean},
+    {"smallint", kura::dtSmallInt},   {"integer", kura::dtInteger},
+    {"float", kura::dtFloat},         {"bcd", kura::dtBCD},
+    {"bytes", kura::dtBytes},         {"time", kura::dtTime},
+    {"timestamp", kura::dtTimeStamp}, {"word", kura::dtWord},
+    {"varbytes", kura::dtVarBytes},   {"largeint", kura::dtLargeInt},
 };
 constexpr TNamed kSubTypes[] = {
-    {"none", kura::fsNone},         {"fixed", kura::fsFixed},
-    {"wide", kura::fsWide},         {"guid", kura::fsGuid},
-    {"memo", kura::fsMemo},         {"formatted_memo", kura::fsFormattedMemo},
-    {"graphic", kura::fsGraphic},   {"wide_memo", kura::fsWideMemo},
-    {"autoinc", kura::fsAutoInc},   {"currency", kura::fsCurrency},
+    {"none", kura::fsNone},       {"fixed", kura::fsFixed},
+    {"wide", kura::fsWide},       {"guid", kura::fsGuid},
+    {"memo", kura::fsMemo},       {"formatted_memo", kura::fsFormattedMemo},
+    {"graphic", kura::fsGraphic}, {"wide_memo", kura::fsWideMemo},
+    {"autoinc", kura::fsAutoInc}, {"currency", kura::fsCurrency},
 };
 constexpr TNamed kCharCases[] = {
     {"none", kura::ccNone}, {"lower", kura::ccLower}, {"upper", kura::ccUpper}};
@@ -48,12 +49,18 @@ constexpr TNamed kCompressions[] = {{"none", kura::icNone},
 
 const char* KindName(Kind kind) {
   switch (kind) {
-    case Kind::kBoolean: return "a boolean";
-    case Kind::kNumber: return "a number";
-    case Kind::kString: return "a string";
-    case Kind::kArray: return "an array";
-    case Kind::kObject: return "an object";
-    default: return "null";
+    case Kind::kBoolean:
+      return "a boolean";
+    case Kind::kNumber:
+      return "a number";
+    case Kind::kString:
+      return "a string";
+    case Kind::kArray:
+      return "an array";
+    case Kind::kObject:
+      return "an object";
+    default:
+      return "null";
   }
 }
 
@@ -97,8 +104,8 @@ AnsiString Ansi(const TJsonValue& value, const std::string& what) {
   const std::string& utf8 = Expect(value, Kind::kString, what).text();
   AnsiString ansi = platform::Utf8ToAnsi(utf8);
   if (platform::AnsiToUtf8(ansi) != utf8) {
-    Fail(value, what + " cannot be written in the code page " +
-                    std::to_string(platform::AnsiCodePage()));
+    Fail(value,
+         what + " cannot be written in the code page " + std::to_string(platform::AnsiCodePage()));
   }
   return ansi;
 }
@@ -129,7 +136,9 @@ kura::TFieldDefinition ReadField(const TJsonValue& value, size_t position) {
   for (const auto& [key, v] : value.members()) {
     if (key == "subtype") f.SubType = Named(v, "subtype", kSubTypes);
     if (key == "length") f.Length = static_cast<uint16_t>(Integer(v, what + " length", 0, 65535));
-    if (key == "decimals") f.Decimals = static_cast<uint8_t>(Integer(v, what + " decimals", 0, 255));
+    if (key == "decimals") {
+      f.Decimals = static_cast<uint8_t>(Integer(v, what + " decimals", 0, 255));
+    }
     if (key == "required") f.Required = Boolean(v, what + " required");
     if (key == "char_case") f.CharCase = Named(v, "char_case", kCharCases);
     if (key == "default") f.Default = Ansi(v, what + " default");

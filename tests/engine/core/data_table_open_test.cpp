@@ -15,6 +15,8 @@
 #include "engine/format/data_header.h"
 #include "engine/format/index_file.h"
 #include "engine/format/index_header.h"
+#include "engine/format/index_page.h"
+#include "engine/format/record.h"
 #include "platform/file_system.h"
 #include "tests/support/child_process.h"
 #include "tests/support/lock_probe.h"
@@ -271,6 +273,35 @@ TEST_F(SharedTableTest, ReadOnlyOpenLeavesAMissingIndexMissing) {
   EXPECT_FALSE(table->ReadLockTable());
   EXPECT_TRUE(table->DataTableLocks()->LockStates().Contains(kura::lsReadLocked));
   table->ReadUnlockTable();
+}
+
+// Private buffers for a cursor: sized like the table's blocks, never part of a cache.
+TEST_F(SharedTableTest, PrivateBuffersStayOutOfTheCaches) {
+  CreateTable("T");
+  TDataTable* table = OpenTable(OpenDirectory(), "T");
+  std::unique_ptr<kura::TRecord> record = table->CreateRecord();
+  std::unique_ptr<kura::TPage> page = table->CreatePage(0);
+  EXPECT_EQ(record->Size(), table->DataFile()->RecordLength());
+  EXPECT_EQ(page->KeySize(), table->IndexFile()->GetIndexDefinition(0)->KeySize);
+  EXPECT_EQ(table->DataFile()->BufferCount(), 0);
+  EXPECT_EQ(table->IndexFile()->BufferCount(), 0);
+}
+
+// The in-memory directory keeps its lock file in the engine's memory registry; its sessions
+// lock against each other as disk directories do.
+TEST_F(SharedTableTest, InMemoryDirectoryLocksInMemory) {
+  TDataDirectory* first = session_->OpenDataDirectory("memory", "", false);
+  TDataDirectory* second = NewSession()->OpenDataDirectory("Memory", "", false);
+  ASSERT_TRUE(first->InMemory());
+  EXPECT_FALSE(first->ReadOnly());
+  EXPECT_TRUE(engine_.FileExists("kura.lck", true));
+  EXPECT_FALSE(kura_test::NativeFileExists(dir_.NativePath("kura.lck")));
+  kura::TDataTableLocks* a = first->Locks()->AddDataTable("A");
+  EXPECT_EQ(second->Locks()->AddDataTable("a")->TableID(), a->TableID());
+  EXPECT_TRUE(a->WriteLock(true));
+  EXPECT_EQ(EngineErrorOf([&] { second->Locks()->TableLocks(0)->ReadLock(); }),
+            kura::KURA_READLOCK);
+  a->WriteUnlock(true);
 }
 
 TEST_F(SharedTableTest, DirectoryObjectsAreSharedPerPathInASession) {

@@ -144,6 +144,12 @@ TEST_F(DataFileTest, OpenChecksVersionSignatureAndFieldCountInOrder) {
        KURA_HEADERCORRUPT},
       {"field past the record", [](std::string& b) { PutU16(reinterpret_cast<uint8_t*>(&b[45]), 16); },
        KURA_HEADERCORRUPT},
+      {"record shorter than its header",
+       [](std::string& b) {
+         PutU16(reinterpret_cast<uint8_t*>(&b[47]), 0);
+         PutU16(reinterpret_cast<uint8_t*>(&b[45]), 8);
+       },
+       KURA_HEADERCORRUPT},
       {"definitions cut short", [](std::string& b) { b.resize(700); }, KURA_READERR},
       {"header cut short", [](std::string& b) { b.resize(100); }, KURA_READERR},
   };

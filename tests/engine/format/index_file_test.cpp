@@ -62,11 +62,11 @@ class IndexFileTest : public ::testing::Test {
  protected:
   IndexFileTest() : owner_(&engine_) {
     engine_.Initialize("kura.lck");
-    kura_test::TableDefinition spec;
-    spec.fields = {MakeField("Code", dtString, 0, 4), MakeField("Name", dtString, 0, 20),
+    kura_test::TableDefinition table;
+    table.fields = {MakeField("Code", dtString, 0, 4), MakeField("Name", dtString, 0, 20),
                    MakeField("Memo", dtBlob, fsMemo), MakeField("N", dtInteger)};
-    spec.index_page_size = page_size_;
-    kura_test::WriteDataFile(&engine_, dir_.EnginePath("T.dat"), spec);
+    table.index_page_size = page_size_;
+    kura_test::WriteDataFile(&engine_, dir_.EnginePath("T.dat"), table);
     data_ = std::make_unique<TDataFile>(&owner_);
     data_->SetFileName(dir_.EnginePath("T.dat"));
     data_->OpenFile();
@@ -316,6 +316,8 @@ TEST_F(IndexFileTest, CheckHeaderRefusesEveryInconsistency) {
     Edit edit;
   };
   const Case cases[] = {
+      {"no page count", [&](std::string& b) { put32(b, 29, 0); }},
+      {"more pages than the file holds", [&](std::string& b) { put32(b, 29, 2); }},
       {"free page beyond the file", [&](std::string& b) { put32(b, 25, 1); }},
       {"primary index with a name", [&](std::string& b) {
          b[slot(0, 0)] = 1;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/format/index_key.h"
+
 namespace kura {
 namespace {
 
@@ -31,6 +33,17 @@ TEST(TextIndexSplitterTest, WordsOfTexts) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(SplitTextIndexWords(c.text, DefaultRules(), 0), c.words);
   }
+}
+
+// The words of a record go into the index upper-cased.
+TEST(TextIndexSplitterTest, IndexedWordsAreUpperCased) {
+  std::vector<std::string> keyed;
+  for (const AnsiString& word : SplitTextIndexWords("the cat the CAT, and dogs", DefaultRules(), 0)) {
+    uint8_t key[kTextIndexKeySize];
+    BuildTextIndexKey(1, word, 1, 0, key);
+    keyed.emplace_back(reinterpret_cast<const char*>(key + kTextKeyWordOffset));
+  }
+  EXPECT_EQ(keyed, (std::vector<std::string>{"CAT", "DOGS"}));
 }
 
 TEST(TextIndexSplitterTest, WordFilterSeesEveryWordAndMayVetoIt) {
