@@ -4,9 +4,8 @@
 #include "engine/core/data_directory.h"
 #include "engine/core/data_engine.h"
 #include "engine/core/data_session.h"
-#include "engine/core/data_table.h"
+#include "engine/cursor/data_cursor.h"
 #include "engine/core/engine_error.h"
-#include "engine/format/data_file.h"
 #include "engine/format/field_definition.h"
 #include "platform/ansi_text.h"
 
@@ -33,12 +32,23 @@ bool KindMatches(TBoundFieldKind kind, const kura::TFieldDefinition& field) {
   return false;
 }
 
-// Binds the data fields of the table component over `table_name` to the open table.
-void BindFields(kura::TDataTable* table, const std::string& table_name) {
-  kura::TDataFile* data_file = table->DataFile();
+// The cursor's visible field of that name (compared without regard to case), or nullptr.
+const kura::TFieldDefinition* FindField(const kura::TDataCursor& cursor, const std::string& name) {
+  for (uint16_t position = 1; position <= cursor.FieldCount(); ++position) {
+    const kura::TFieldDefinition* field = cursor.FieldDefinition(position);
+    if (field != nullptr &&
+        platform::AnsiUpperCase(field->FieldName) == platform::AnsiUpperCase(name)) {
+      return field;
+    }
+  }
+  return nullptr;
+}
+
+// Binds the data fields of the table component over `table_name` to the open cursor.
+void BindFields(const kura::TDataCursor& cursor, const std::string& table_name) {
   for (const TBoundField& bound : BoundFieldsOf(table_name)) {
     const std::string name = platform::Utf8ToAnsi(bound.name);
-    const kura::TFieldDefinition* field = data_file->GetFieldDefinitionByName(name);
+    const kura::TFieldDefinition* field = FindField(cursor, name);
     if (field == nullptr || field->IsPseudoField() || field->Hidden) {
       throw kura::EDatabaseError(table_name + ": Field '" + name + "' not found");
     }
@@ -56,14 +66,9 @@ TEngineTableOpener::TEngineTableOpener() : engine_(std::make_unique<kura::TDataE
 }
 
 TEngineTableOpener::~TEngineTableOpener() {
-  // Owners free what they create in reverse order: tables, directories, session, engine.
-  for (auto it = tables_.rbegin(); it != tables_.rend(); ++it) {
-    try {
-      it->first->CloseDataTable(it->second, false, false, false, false);
-    } catch (...) {
-      // Closing must not throw out of a destructor; the OS releases what is left.
-    }
-  }
+  // Owners free what they create in reverse order: cursors (each closes itself and gives its
+  // table back), directories, session, engine.
+  while (!cursors_.empty()) cursors_.pop_back();
   for (auto it = directories_.rbegin(); it != directories_.rend(); ++it) {
     session_->CloseDataDirectory(*it);
   }
@@ -84,22 +89,17 @@ kura::TDataDirectory* TEngineTableOpener::DirectoryFor(const std::string& direct
 }
 
 void TEngineTableOpener::OpenTable(const std::string& directory, const std::string& table_name) {
-  kura::TDataDirectory* data_directory = DirectoryFor(directory);
-  kura::TDataTable* table =
-      data_directory->OpenDataTable(table_name, "", false, false, false, false, false, true);
-  try {
-    BindFields(table, table_name);
-  } catch (...) {
-    data_directory->CloseDataTable(table, false, false, false, false);
-    throw;
-  }
-  tables_.emplace_back(data_directory, table);
+  auto cursor = std::make_unique<kura::TDataCursor>(DirectoryFor(directory));
+  cursor->SetTableName(table_name);
+  cursor->OpenCursor();
+  BindFields(*cursor, table_name);  // on failure the cursor closes as it goes
+  cursors_.push_back(std::move(cursor));
 }
 
-std::vector<kura::TDataTable*> TEngineTableOpener::OpenTables() const {
-  std::vector<kura::TDataTable*> tables;
-  for (const auto& entry : tables_) tables.push_back(entry.second);
-  return tables;
+std::vector<kura::TDataCursor*> TEngineTableOpener::OpenCursors() const {
+  std::vector<kura::TDataCursor*> cursors;
+  for (const auto& cursor : cursors_) cursors.push_back(cursor.get());
+  return cursors;
 }
 
 }  // namespace sorami

@@ -9,6 +9,7 @@
 #include "engine/core/data_directory.h"
 #include "engine/core/data_session.h"
 #include "engine/core/data_table.h"
+#include "engine/cursor/data_cursor.h"
 #include "engine/core/engine_error.h"
 #include "engine/core/error_codes.h"
 #include "engine/format/field_definition.h"
@@ -20,7 +21,7 @@
 namespace sorami_test {
 namespace {
 
-struct FieldSpec {
+struct WantedField {
   const char* name;  // UTF-8
   uint8_t type;
   uint8_t sub_type;
@@ -29,16 +30,16 @@ struct FieldSpec {
 
 // Creates a table with the given fields and the automatic primary index.
 void CreateTableWith(const kura_test::TempDir& dir, const std::string& table,
-                     const std::vector<FieldSpec>& fields) {
+                     const std::vector<WantedField>& fields) {
   kura::TDataEngine engine;
   engine.Initialize(engine.LockFileName());
   kura::TTableDescription description;
-  for (const FieldSpec& spec : fields) {
+  for (const WantedField& wanted : fields) {
     kura::TFieldDefinition field;
-    field.FieldName = platform::Utf8ToAnsi(spec.name);
-    field.DataType = spec.type;
-    field.SubType = spec.sub_type;
-    field.Length = spec.length;
+    field.FieldName = platform::Utf8ToAnsi(wanted.name);
+    field.DataType = wanted.type;
+    field.SubType = wanted.sub_type;
+    field.Length = wanted.length;
     description.Fields.push_back(field);
   }
   kura::CreateTable(&engine, dir.engine(), table, description);
@@ -47,18 +48,23 @@ void CreateTableWith(const kura_test::TempDir& dir, const std::string& table,
 TEST(EngineTableOpenerTest, OpensTheCashBookTablesAndSharesOneTableObjectPerName) {
   kura_test::TempDir dir;
   ASSERT_EQ(kura_test::CreateDemoTables(dir.native()), "");
-  std::vector<kura::TDataTable*> tables;
   {
     sorami::TEngineTableOpener opener;
     for (const char* name : {"SORAMI", "KAMOKU", "KAMOKU", "kubun"}) {
       ASSERT_NO_THROW(opener.OpenTable(dir.engine(), name)) << name;
     }
-    tables = opener.OpenTables();
-    ASSERT_EQ(tables.size(), 4u);
-    // Two table components over "KAMOKU" are two uses of the one shared table.
-    EXPECT_EQ(tables[1], tables[2]);
-    EXPECT_NE(tables[0], tables[1]);
-    EXPECT_EQ(tables[1]->UseCount(), 2);
+    const std::vector<kura::TDataCursor*> cursors = opener.OpenCursors();
+    ASSERT_EQ(cursors.size(), 4u);
+    // Two table components over "KAMOKU" are two cursors on the one shared table.
+    EXPECT_NE(cursors[1], cursors[2]);
+    EXPECT_EQ(cursors[1]->DataTable(), cursors[2]->DataTable());
+    EXPECT_NE(cursors[0]->DataTable(), cursors[1]->DataTable());
+    EXPECT_EQ(cursors[1]->DataTable()->UseCount(), 2);
+    // Each cursor reads its table in the order of the primary index.
+    for (kura::TDataCursor* cursor : cursors) {
+      EXPECT_TRUE(cursor->IsOpen());
+      EXPECT_EQ(cursor->IndexPos(), 0);
+    }
     // The engine registered the tables in the directory's lock file.
     EXPECT_TRUE(kura_test::NativeFileExists(dir.NativePath("kura.lck")));
   }
@@ -103,7 +109,7 @@ TEST(EngineTableOpenerTest, FailuresNameTheTableAndLeaveNothingOpen) {
       EXPECT_EQ(std::string(e.what()), c.message);
     }
   }
-  EXPECT_TRUE(opener.OpenTables().empty());
+  EXPECT_TRUE(opener.OpenCursors().empty());
   // A failed binding gave the table back: another program may now open it exclusively.
   kura::TDataEngine other;
   other.Initialize(other.LockFileName());
