@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-namespace kura {
+#include "engine/ansi_string.h"
 
-using AnsiString = std::string;
+namespace kura {
 
 constexpr size_t kIndexDefinitionSize = 768;
 constexpr size_t kIndexDefinitionSlots = 32;
