@@ -13,16 +13,12 @@
 #include "platform/path.h"
 #include "platform/system_locale.h"
 #include "platform/threads.h"
+#include "engine/ansi_string.h"
 
 namespace kura {
 namespace {
 
-AnsiString Trimmed(const AnsiString& s) {
-  size_t begin = 0, end = s.size();
-  while (begin < end && static_cast<unsigned char>(s[begin]) <= ' ') ++begin;
-  while (end > begin && static_cast<unsigned char>(s[end - 1]) <= ' ') --end;
-  return s.substr(begin, end - begin);
-}
+AnsiString Trimmed(const AnsiString& s) { return AnsiString(TrimBlanks(s)); }
 
 // The position of a file object in a list by identity; never looks into the object, so that a
 // stale pointer is simply not found.

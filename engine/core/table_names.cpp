@@ -3,6 +3,7 @@
 #include "engine/core/data_engine.h"
 #include "platform/ansi_text.h"
 #include "platform/path.h"
+#include "engine/ansi_string.h"
 
 namespace kura {
 
@@ -23,12 +24,7 @@ AnsiString WithoutDataExtension(const TDataEngine& engine, const AnsiString& nam
 
 }  // namespace
 
-AnsiString TrimName(const AnsiString& Value) {
-  size_t first = 0, last = Value.size();
-  while (first < last && static_cast<unsigned char>(Value[first]) <= ' ') ++first;
-  while (last > first && static_cast<unsigned char>(Value[last - 1]) <= ' ') --last;
-  return Value.substr(first, last - first);
-}
+AnsiString TrimName(const AnsiString& Value) { return AnsiString(TrimBlanks(Value)); }
 
 AnsiString NameKey(const AnsiString& Value) { return platform::AnsiUpperCase(TrimName(Value)); }
 

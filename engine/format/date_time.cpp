@@ -2,16 +2,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include "engine/ansi_string.h"
 
 namespace kura {
 
 namespace {
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-  return s;
-}
 
 // A run of 1..max_digits decimal digits at the front of s; removes it. Bounded digit counts keep
 // the values far from any overflow.
@@ -136,7 +131,7 @@ bool TryDateTimeToParts(double date_time, int32_t* day_number, int32_t* millisec
 }
 
 bool TryParseDateLiteral(std::string_view text, int32_t* day_number) {
-  std::string_view s = Trim(text);
+  std::string_view s = TrimBlanks(text);
   int year = 0, month = 0, day = 0;
   if (!TakeNumber(&s, 4, &year) || !TakeChar(&s, '-') || !TakeNumber(&s, 2, &month) ||
       !TakeChar(&s, '-') || !TakeNumber(&s, 2, &day) || !s.empty()) {
@@ -146,14 +141,14 @@ bool TryParseDateLiteral(std::string_view text, int32_t* day_number) {
 }
 
 bool TryParseTimeLiteral(std::string_view text, int32_t* milliseconds) {
-  std::string_view s = Trim(text);
+  std::string_view s = TrimBlanks(text);
   // An AM/PM marker at the end, with or without a blank before it.
   int meridiem = 0;  // 1 AM, 2 PM
   if (s.size() >= 2) {
     std::string_view tail = s.substr(s.size() - 2);
     if (EqualsIgnoreCase(tail, "AM")) meridiem = 1;
     if (EqualsIgnoreCase(tail, "PM")) meridiem = 2;
-    if (meridiem != 0) s = Trim(s.substr(0, s.size() - 2));
+    if (meridiem != 0) s = TrimBlanks(s.substr(0, s.size() - 2));
   }
   int hour = 0, minute = 0, second = 0, millisecond = 0;
   if (!TakeNumber(&s, 2, &hour) || !TakeChar(&s, ':') || !TakeNumber(&s, 2, &minute)) {
@@ -173,7 +168,7 @@ bool TryParseTimeLiteral(std::string_view text, int32_t* milliseconds) {
 }
 
 bool TryParseTimeStampLiteral(std::string_view text, double* timestamp) {
-  std::string_view s = Trim(text);
+  std::string_view s = TrimBlanks(text);
   size_t blank = s.find(' ');
   int32_t day = 0, ms = 0;
   if (blank != std::string_view::npos) {

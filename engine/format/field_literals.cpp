@@ -6,23 +6,18 @@
 
 #include "engine/format/bcd.h"
 #include "engine/format/date_time.h"
+#include "engine/ansi_string.h"
 
 namespace kura {
 
 namespace {
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-  return s;
-}
 
 [[noreturn]] void Fail(std::string_view text, const char* what) {
   throw EConversionError("'" + std::string(text) + "' is not a valid " + what);
 }
 
 bool TryInteger(std::string_view text, int64_t minimum, int64_t maximum, int64_t* value) {
-  std::string_view s = Trim(text);
+  std::string_view s = TrimBlanks(text);
   if (!s.empty() && s.front() == '+') s.remove_prefix(1);
   if (s.empty() || s.front() == '+') return false;
   int64_t v = 0;
@@ -34,7 +29,7 @@ bool TryInteger(std::string_view text, int64_t minimum, int64_t maximum, int64_t
 }
 
 bool TryFloat(std::string_view text, double* value) {
-  std::string_view s = Trim(text);
+  std::string_view s = TrimBlanks(text);
   if (!s.empty() && s.front() == '+') s.remove_prefix(1);
   if (s.empty() || s.front() == '+') return false;
   // Only decimal notation: no "inf", "nan" or hexadecimal forms.
