@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/scoped_read_lock.h"
 #include "engine/byte_order.h"
 #include "engine/core/data_directory.h"
 #include "engine/core/data_engine.h"
@@ -148,16 +149,7 @@ struct TSlot {
 // brought up to date), so that the dump is one consistent state of the table. The output is
 // written after the lock is given back: a slow reader of the output never holds up a writer.
 std::vector<TSlot> ReadSlots(TDataTable* table) {
-  struct TReadLock {
-    explicit TReadLock(TDataTable* t) : table(t) { table->ReadLockTable(); }
-    ~TReadLock() {
-      try {
-        table->ReadUnlockTable();
-      } catch (const std::exception&) {
-      }
-    }
-    TDataTable* table;
-  } lock(table);
+  TScopedReadLock<TDataTable> lock(table);
   TDataFile& file = *table->DataFile();
   std::vector<TSlot> slots;
   for (int32_t slot = 1; slot <= file.IOBlocksUsed(); ++slot) {
@@ -190,16 +182,7 @@ std::vector<TSlot> ReadInOrder(TDataDirectory* database, const std::string& tabl
   } else {
     cursor.SetIndexName(index);
   }
-  struct TReadLock {
-    explicit TReadLock(TDataCursor* c) : cursor(c) { cursor->ReadLockTable(); }
-    ~TReadLock() {
-      try {
-        cursor->ReadUnlockTable();
-      } catch (const std::exception&) {
-      }
-    }
-    TDataCursor* cursor;
-  } lock(&cursor);
+  TScopedReadLock<TDataCursor> lock(&cursor);
   std::vector<TSlot> slots;
   std::vector<uint8_t> record(cursor.RecordSize());
   cursor.SetToBegin();

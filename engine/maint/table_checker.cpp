@@ -1,3 +1,4 @@
+#include "engine/core/scoped_read_lock.h"
 #include "engine/maint/table_checker.h"
 
 #include <algorithm>
@@ -65,17 +66,6 @@ bool ReadUnit(TDataTable& table, TEngineFile& file, int64_t offset, std::vector<
   if (table.IsEncrypted()) table.Decrypt(bytes->data(), bytes->size());
   return true;
 }
-
-struct TReadLock {
-  explicit TReadLock(TDataTable* t) : table(t) { table->ReadLockTable(); }
-  ~TReadLock() {
-    try {
-      table->ReadUnlockTable();
-    } catch (const std::exception&) {
-    }
-  }
-  TDataTable* table;
-};
 
 class TChecker {
  public:
@@ -643,7 +633,7 @@ class TChecker {
 }  // namespace
 
 TTableCheckResult CheckTable(TDataTable* Table) {
-  TReadLock lock(Table);
+  TScopedReadLock<TDataTable> lock(Table);
   return TChecker(Table).Run();
 }
 

@@ -10,18 +10,15 @@
 #include <gtest/gtest.h>
 
 #include "engine/core/data_table.h"
+#include "engine/core/scoped_read_lock.h"
 #include "engine/format/index_file.h"
 #include "engine/format/index_page.h"
 
 namespace kura_test {
 
-// The table read lock for a walk, as every read operation takes it (a cache miss would take it
-// otherwise and keep it).
-struct TreeReadLock {
-  explicit TreeReadLock(kura::TDataTable* t) : table(t) { table->ReadLockTable(); }
-  ~TreeReadLock() { table->ReadUnlockTable(); }
-  kura::TDataTable* table;
-};
+// Each walk holds the table read lock, as every read operation takes it (a cache miss would take
+// it otherwise and keep it).
+using TreeReadLock = kura::TScopedReadLock<kura::TDataTable>;
 
 struct PageSnapshot {
   int32_t number = 0;
