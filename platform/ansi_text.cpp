@@ -1,4 +1,5 @@
 #include "platform/ansi_text.h"
+#include "platform/unicode_text.h"
 
 #include <array>
 #include <atomic>
@@ -230,6 +231,11 @@ UConverter* ThreadConverter(const CodePage& page) {
   return cached.converter.get();
 }
 
+
+}  // namespace
+
+namespace internal {
+
 std::u16string Utf8ToUtf16(std::string_view utf8) {
   if (utf8.empty()) return std::u16string();
   std::u16string out(utf8.size(), u'\0');
@@ -256,7 +262,10 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
   return out;
 }
 
-}  // namespace
+}  // namespace internal
+
+using internal::Utf16ToUtf8;
+using internal::Utf8ToUtf16;
 
 int AnsiCodePage() { return Active().number; }
 

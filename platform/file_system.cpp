@@ -16,24 +16,20 @@
 #include "platform/native_lookup.h"
 #include "platform/os_error.h"
 #include "platform/path.h"
+#include "platform/posix_file_mode.h"
 
 namespace platform {
 
 namespace {
 
-constexpr mode_t kAnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
-
-bool Fail(int error) {
-  SetLastOsError(error);
-  return false;
-}
+using internal::Fail;
+using internal::IsReadOnlyMode;
+using internal::kAnyWriteBit;
 
 bool FailForPath(const std::string& native) {
   internal::SetLastErrorForPath(native);
   return false;
 }
-
-bool IsReadOnlyMode(mode_t mode) { return (mode & kAnyWriteBit) == 0; }
 
 // Windows refuses to delete or move a file while any handle has it open (the engine never opens
 // with delete sharing). Every open handle holds a share lock, so an exclusive probe shows whether

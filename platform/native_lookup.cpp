@@ -11,22 +11,11 @@
 
 #include "platform/os_error.h"
 #include "platform/path.h"
+#include "platform/unicode_text.h"
 
 namespace platform::internal {
 
 namespace {
-
-std::u16string ToUtf16(std::string_view utf8) {
-  std::u16string out(utf8.size(), u'\0');
-  int32_t length = 0;
-  UErrorCode error = U_ZERO_ERROR;
-  u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
-                       &length, utf8.data(), static_cast<int32_t>(utf8.size()), 0xFFFD, nullptr,
-                       &error);
-  if (U_FAILURE(error)) return std::u16string();
-  out.resize(static_cast<size_t>(length));
-  return out;
-}
 
 struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
@@ -48,8 +37,8 @@ void SplitNative(const std::string& path, std::string* folder, std::string* name
 
 bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
   if (a == b) return true;
-  const std::u16string wa = ToUtf16(a);
-  const std::u16string wb = ToUtf16(b);
+  const std::u16string wa = Utf8ToUtf16(a);
+  const std::u16string wb = Utf8ToUtf16(b);
   UErrorCode error = U_ZERO_ERROR;
   const int32_t result = u_strCaseCompare(
       reinterpret_cast<const UChar*>(wa.data()), static_cast<int32_t>(wa.size()),

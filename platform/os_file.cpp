@@ -14,17 +14,14 @@
 
 #include "platform/native_lookup.h"
 #include "platform/os_error.h"
+#include "platform/posix_file_mode.h"
 
 namespace platform {
 
 namespace {
 
-constexpr mode_t kAnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
-
-bool Fail(int error) {
-  SetLastOsError(error);
-  return false;
-}
+using internal::Fail;
+using internal::IsReadOnlyMode;
 
 // Closes a descriptor on every early return of the open functions.
 class FdGuard {
@@ -52,7 +49,7 @@ bool CheckOpened(int fd, bool want_write, bool existed) {
   struct stat st;
   if (fstat(fd, &st) != 0) return Fail(ErrnoToWindowsError(errno));
   if (!S_ISREG(st.st_mode)) return Fail(kErrorAccessDenied);
-  if (want_write && existed && (st.st_mode & kAnyWriteBit) == 0) return Fail(kErrorAccessDenied);
+  if (want_write && existed && IsReadOnlyMode(st.st_mode)) return Fail(kErrorAccessDenied);
   return true;
 }
 

@@ -116,32 +116,16 @@ UCollator* CachedCollator(uint32_t lcid, uint32_t flags, const std::string& icu_
   return it->second.get();
 }
 
-std::u16string ToLower(const std::u16string& text, const std::string& casing_locale) {
-  if (text.empty()) return text;
-  std::u16string out(text.size() + 16, u'\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    UErrorCode error = U_ZERO_ERROR;
-    const int32_t length = u_strToLower(
-        reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
-        reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()),
-        casing_locale.c_str(), &error);
-    if (error == U_BUFFER_OVERFLOW_ERROR) {
-      out.resize(static_cast<size_t>(length));
-      continue;
-    }
-    if (U_FAILURE(error)) return text;
-    out.resize(static_cast<size_t>(length));
-    return out;
-  }
-  return text;
-}
-
 std::u16string MapCase(const std::u16string& text, const std::string& casing_locale, bool upper) {
-  if (!upper) return ToLower(text, casing_locale);
+  if (text.empty()) return text;
+  using CaseFunction = int32_t (*)(UChar*, int32_t, const UChar*, int32_t, const char*,
+                                   UErrorCode*);
+  const CaseFunction map_case = upper ? u_strToUpper : u_strToLower;
   std::u16string out(text.size() + 16, u'\0');
+  // A second attempt with the size the first one reported is always enough.
   for (int attempt = 0; attempt < 2; ++attempt) {
     UErrorCode error = U_ZERO_ERROR;
-    const int32_t length = u_strToUpper(
+    const int32_t length = map_case(
         reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
         reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()),
         casing_locale.c_str(), &error);
@@ -268,8 +252,8 @@ int CompareStringLocale(uint32_t lcid, uint32_t flags, const char* a, int a_leng
   std::u16string wb = AnsiToUtf16(std::string_view(b, b_size));
   if (LowercasesFirst(flags)) {
     const std::string casing = CasingLocale(*icu_locale);
-    wa = ToLower(wa, casing);
-    wb = ToLower(wb, casing);
+    wa = MapCase(wa, casing, false);
+    wb = MapCase(wb, casing, false);
   }
   switch (ucol_strcoll(collator, reinterpret_cast<const UChar*>(wa.data()),
                        static_cast<int32_t>(wa.size()), reinterpret_cast<const UChar*>(wb.data()),
