@@ -7,18 +7,12 @@
 
 #include "engine/byte_order.h"
 #include "engine/format/data_header.h"
+#include "tests/support/data_file_builder.h"
 
 namespace kura {
 namespace {
 
-TFieldDefinition Field(const char* name, uint8_t type, uint8_t sub_type = 0, uint16_t length = 0) {
-  TFieldDefinition d;
-  d.FieldName = name;
-  d.DataType = type;
-  d.SubType = sub_type;
-  d.Length = length;
-  return d;
-}
+using kura_test::MakeField;
 
 struct DataSizeCase {
   uint8_t type;
@@ -46,15 +40,15 @@ TEST(FieldDefinitionTest, DataSizeFollowsTheTypeTable) {
 }
 
 TEST(FieldDefinitionTest, LayoutOfOneStringFieldOfTen) {
-  std::vector<TFieldDefinition> fields = {Field("Name", dtString, 0, 10)};
+  std::vector<TFieldDefinition> fields = {MakeField("Name", dtString, 0, 10)};
   EXPECT_EQ(LayOutFields(fields.data(), fields.size()), 40u);
   EXPECT_EQ(fields[0].Offset, 25);
   EXPECT_EQ(fields[0].DataSize, 11);
 }
 
 TEST(FieldDefinitionTest, LayoutChainsOffsetsWithOneFlagBytePerField) {
-  std::vector<TFieldDefinition> fields = {Field("A", dtInteger), Field("B", dtString, 0, 3),
-                                          Field("C", dtBCD), Field("D", dtBoolean)};
+  std::vector<TFieldDefinition> fields = {MakeField("A", dtInteger), MakeField("B", dtString, 0, 3),
+                                          MakeField("C", dtBCD), MakeField("D", dtBoolean)};
   // 25 | 1+4 | 1+4 | 1+34 | 1+2 = 73 -> 80
   EXPECT_EQ(LayOutFields(fields.data(), fields.size()), 80u);
   EXPECT_EQ(fields[0].Offset, 25);
@@ -67,7 +61,7 @@ TEST(FieldDefinitionTest, LayoutChainsOffsetsWithOneFlagBytePerField) {
 }
 
 TEST(FieldDefinitionTest, EncodeWritesEveryFieldAtItsOffset) {
-  TFieldDefinition d = Field("Amount", dtBCD);
+  TFieldDefinition d = MakeField("Amount", dtBCD);
   d.FieldNum = 3;
   d.Description = "money";
   d.Decimals = 2;

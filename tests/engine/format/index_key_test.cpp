@@ -12,20 +12,14 @@
 #include "engine/core/error_codes.h"
 #include "engine/format/bcd.h"
 #include "engine/format/field_codec.h"
+#include "tests/support/data_file_builder.h"
 
 namespace kura {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-TFieldDefinition Field(const char* name, uint8_t type, uint8_t sub_type = 0, uint16_t length = 0) {
-  TFieldDefinition d;
-  d.FieldName = name;
-  d.DataType = type;
-  d.SubType = sub_type;
-  d.Length = length;
-  return d;
-}
+using kura_test::MakeField;
 
 // A table of fields with one record buffer, and index definitions over it.
 struct Table {
@@ -216,8 +210,8 @@ TEST(KeyEncodingTest, RecordIDSuffixRoundTripsInSignedOrder) {
 }
 
 TEST(KeyBuildTest, KeyHoldsFlagAndValuePerFieldWithNullsAsZeroValues) {
-  Table t({Field("Name", dtString, 0, 4), Field("Count", dtInteger), Field("Amount", dtFloat),
-           Field("Day", dtDate)});
+  Table t({MakeField("Name", dtString, 0, 4), MakeField("Count", dtInteger), MakeField("Amount", dtFloat),
+           MakeField("Day", dtDate)});
   TIndexKeyLayout layout = t.Layout({1, 2, 3, 4});
   EXPECT_EQ(layout.KeySize(), 6 + 5 + 9 + 5);
 
@@ -238,7 +232,7 @@ TEST(KeyBuildTest, KeyHoldsFlagAndValuePerFieldWithNullsAsZeroValues) {
 }
 
 TEST(KeyBuildTest, NullsSortBeforeEveryValue) {
-  Table t({Field("Count", dtInteger)});
+  Table t({MakeField("Count", dtInteger)});
   TIndexKeyLayout layout = t.Layout({1});
   t.PutNull(0);
   Bytes null_key = t.Key(layout);
@@ -249,7 +243,7 @@ TEST(KeyBuildTest, NullsSortBeforeEveryValue) {
 }
 
 TEST(KeyBuildTest, PseudoFieldsAndTheAutomaticPrimaryIndex) {
-  Table t({Field("Name", dtString, 0, 4)});
+  Table t({MakeField("Name", dtString, 0, 4)});
   t.SetRecordID(42);
   for (int i = 0; i < 16; ++i) t.record[kRecordHashOffset + i] = static_cast<uint8_t>(0xA0 + i);
 
@@ -265,7 +259,7 @@ TEST(KeyBuildTest, PseudoFieldsAndTheAutomaticPrimaryIndex) {
 }
 
 TEST(KeyBuildTest, NonUniqueKeysOfEqualValuesOrderByRecordID) {
-  Table t({Field("Day", dtDate)});
+  Table t({MakeField("Day", dtDate)});
   TIndexKeyLayout layout = t.Layout({1}, /*unique=*/false);
   ASSERT_EQ(layout.KeySize(), 9);
   t.PutInt32(0, 738916);
@@ -282,7 +276,7 @@ TEST(KeyBuildTest, NonUniqueKeysOfEqualValuesOrderByRecordID) {
 }
 
 TEST(KeyBuildTest, CaseInsensitiveIndexStoresUpperCase) {
-  Table t({Field("Name", dtString, 0, 5)});
+  Table t({MakeField("Name", dtString, 0, 5)});
   TIndexKeyLayout sensitive = t.Layout({1});
   TIndexKeyLayout insensitive = t.Layout({1}, true, /*case_insensitive=*/true);
   t.PutText(0, "abc");
@@ -299,7 +293,7 @@ TEST(KeyBuildTest, CaseInsensitiveIndexStoresUpperCase) {
 }
 
 TEST(KeyCompareTest, DescendingFieldsAndPartialLengths) {
-  Table t({Field("Name", dtString, 0, 4), Field("Count", dtInteger)});
+  Table t({MakeField("Name", dtString, 0, 4), MakeField("Count", dtInteger)});
   TIndexKeyLayout ascending = t.Layout({1, 2});
   TIndexKeyLayout descending_count = t.Layout({1, 2}, true, false, {false, true});
 
@@ -338,7 +332,7 @@ TEST(KeyCompareTest, DescendingFieldsAndPartialLengths) {
 // so "abc" comes before "ABD" although its bytes are greater.
 TEST(KeyCompareTest, StringsOfATableWithALocaleUseItsCollation) {
   constexpr int32_t kEnglishUS = 0x0409;
-  Table t({Field("Name", dtString, 0, 5)}, kEnglishUS);
+  Table t({MakeField("Name", dtString, 0, 5)}, kEnglishUS);
   TIndexKeyLayout ascending = t.Layout({1});
   TIndexKeyLayout descending = t.Layout({1}, true, false, {true});
   t.PutText(0, "abc");
@@ -360,8 +354,8 @@ TEST(KeyCompareTest, StringsOfATableWithALocaleUseItsCollation) {
 }
 
 TEST(KeyLayoutTest, InvalidDefinitionsAreRefusedWithTheirError) {
-  Table t({Field("Name", dtString, 0, 10), Field("Memo", dtBlob, fsMemo), Field("N", dtInteger),
-           Field("Long", dtString, 0, 512)});
+  Table t({MakeField("Name", dtString, 0, 10), MakeField("Memo", dtBlob, fsMemo), MakeField("N", dtInteger),
+           MakeField("Long", dtString, 0, 512)});
   TIndexDefinition too_many = Table::Definition({1});
   too_many.KeyFieldCount = 129;
   struct Case {
@@ -396,7 +390,7 @@ TEST(KeyLayoutTest, InvalidDefinitionsAreRefusedWithTheirError) {
 }
 
 TEST(TextIndexKeyTest, KeyLayoutAndOrder) {
-  Table t({Field("Note", dtString, 0, 100)});
+  Table t({MakeField("Note", dtString, 0, 100)});
   TIndexKeyLayout layout;
   ASSERT_EQ(TIndexKeyLayout::Build(TextIndexDefinition({1}), kTextIndexPos, t.format(), &layout)
                 .code,

@@ -13,18 +13,12 @@
 #include "engine/format/date_time.h"
 #include "engine/format/field_codec.h"
 #include "engine/format/field_literals.h"
+#include "tests/support/data_file_builder.h"
 
 namespace kura {
 namespace {
 
-TFieldDefinition Field(const char* name, uint8_t type, uint8_t sub_type = 0, uint16_t length = 0) {
-  TFieldDefinition d;
-  d.FieldName = name;
-  d.DataType = type;
-  d.SubType = sub_type;
-  d.Length = length;
-  return d;
-}
+using kura_test::MakeField;
 
 // A table of fields with a record buffer.
 struct Table {
@@ -56,16 +50,16 @@ const platform::LocalDateTime kNow{2024, 1, 31, 13, 45, 6, 789};
 
 TEST(RecordFormatTest, InitRecordFillsEveryDefault) {
   std::vector<TFieldDefinition> f = {
-      Field("S", dtString, 0, 10),       Field("G", dtString, fsGuid, 38),
-      Field("D", dtDate),                Field("DN", dtDate),
-      Field("T", dtTime),                Field("TN", dtTime),
-      Field("TS", dtTimeStamp),          Field("TSN", dtTimeStamp),
-      Field("TSD", dtTimeStamp),         Field("TST", dtTimeStamp),
-      Field("B", dtBoolean),             Field("I16", dtSmallInt),
-      Field("I32", dtInteger),           Field("U16", dtWord),
-      Field("F", dtFloat),               Field("C", dtBCD),
-      Field("I64", dtLargeInt),          Field("Y", dtBytes, 0, 4),
-      Field("Blob", dtBlob, fsMemo),     Field("None", dtInteger),
+      MakeField("S", dtString, 0, 10),       MakeField("G", dtString, fsGuid, 38),
+      MakeField("D", dtDate),                MakeField("DN", dtDate),
+      MakeField("T", dtTime),                MakeField("TN", dtTime),
+      MakeField("TS", dtTimeStamp),          MakeField("TSN", dtTimeStamp),
+      MakeField("TSD", dtTimeStamp),         MakeField("TST", dtTimeStamp),
+      MakeField("B", dtBoolean),             MakeField("I16", dtSmallInt),
+      MakeField("I32", dtInteger),           MakeField("U16", dtWord),
+      MakeField("F", dtFloat),               MakeField("C", dtBCD),
+      MakeField("I64", dtLargeInt),          MakeField("Y", dtBytes, 0, 4),
+      MakeField("Blob", dtBlob, fsMemo),     MakeField("None", dtInteger),
   };
   const char* defaults[] = {"  Hi  ",        "current_guid", "2024-01-01",        "CURRENT_DATE",
                             "12:00",         "CURRENT_TIME", "2024-01-01 12:00",  "CURRENT_TIMESTAMP",
@@ -135,7 +129,7 @@ TEST(RecordFormatTest, DefaultsThatDoNotConvertRaiseTheConversionMessage) {
       {dtDate, "CURRENT_TIME", "'CURRENT_TIME' is not a valid date"},
   };
   for (const Case& c : cases) {
-    Table t({Field("X", c.type)});
+    Table t({MakeField("X", c.type)});
     t.fields[0].Default = c.text;
     try {
       t.format().InitRecordAt(t.record.data(), kNow);
@@ -165,53 +159,53 @@ void PutLE(Table& t, T v) {
 
 TEST(RecordFormatTest, ValidityChecks) {
   const ValidityCase cases[] = {
-      {"required null", Field("I", dtInteger), "", "", true, nullptr, KURA_REQDERR},
-      {"required present", Field("I", dtInteger), "", "", true,
+      {"required null", MakeField("I", dtInteger), "", "", true, nullptr, KURA_REQDERR},
+      {"required present", MakeField("I", dtInteger), "", "", true,
        [](Table& t) { PutLE(t, int32_t{0}); }, 0},
-      {"empty string is null", Field("S", dtString, 0, 5), "", "", true,
+      {"empty string is null", MakeField("S", dtString, 0, 5), "", "", true,
        [](Table& t) { t.PutText(0, "   "); }, KURA_REQDERR},
-      {"null string below a minimum", Field("S", dtString, 0, 5), "a", "", false, nullptr,
+      {"null string below a minimum", MakeField("S", dtString, 0, 5), "a", "", false, nullptr,
        KURA_MINVALERR},
-      {"null integer skips the range", Field("I", dtInteger), "5", "6", false, nullptr, 0},
-      {"integer below", Field("I", dtInteger), "5", "", false,
+      {"null integer skips the range", MakeField("I", dtInteger), "5", "6", false, nullptr, 0},
+      {"integer below", MakeField("I", dtInteger), "5", "", false,
        [](Table& t) { PutLE(t, int32_t{4}); }, KURA_MINVALERR},
-      {"integer at both ends", Field("I", dtInteger), "5", "5", false,
+      {"integer at both ends", MakeField("I", dtInteger), "5", "5", false,
        [](Table& t) { PutLE(t, int32_t{5}); }, 0},
-      {"integer above", Field("I", dtInteger), "", "5", false,
+      {"integer above", MakeField("I", dtInteger), "", "5", false,
        [](Table& t) { PutLE(t, int32_t{6}); }, KURA_MAXVALERR},
-      {"string by byte order", Field("S", dtString, 0, 5), "B", "C", false,
+      {"string by byte order", MakeField("S", dtString, 0, 5), "B", "C", false,
        [](Table& t) { t.PutText(0, "a"); }, KURA_MAXVALERR},
-      {"string prefix sorts first", Field("S", dtString, 0, 5), "abc", "", false,
+      {"string prefix sorts first", MakeField("S", dtString, 0, 5), "abc", "", false,
        [](Table& t) { t.PutText(0, "ab"); }, KURA_MINVALERR},
-      {"float not a number fails a minimum", Field("F", dtFloat), "0", "", false,
+      {"float not a number fails a minimum", MakeField("F", dtFloat), "0", "", false,
        [](Table& t) { PutLE(t, std::nan("")); }, KURA_MINVALERR},
-      {"float not a number passes a maximum", Field("F", dtFloat), "", "0", false,
+      {"float not a number passes a maximum", MakeField("F", dtFloat), "", "0", false,
        [](Table& t) { PutLE(t, std::nan("")); }, 0},
-      {"bcd compared as currency", Field("C", dtBCD), "", "1.00004", false,
+      {"bcd compared as currency", MakeField("C", dtBCD), "", "1.00004", false,
        [](Table& t) {
          uint8_t b[kBcdSize];
          EncodeBcd(10001, 4, b);
          t.Put(0, b);
        },
        KURA_MAXVALERR},
-      {"bcd rounded like the literal", Field("C", dtBCD), "", "1.00005", false,
+      {"bcd rounded like the literal", MakeField("C", dtBCD), "", "1.00005", false,
        [](Table& t) {
          uint8_t b[kBcdSize];
          EncodeBcd(10001, 4, b);
          t.Put(0, b);
        },
        0},
-      {"date", Field("D", dtDate), "2024-02-01", "", false,
+      {"date", MakeField("D", dtDate), "2024-02-01", "", false,
        [](Table& t) { PutLE(t, int32_t{738916}); }, KURA_MINVALERR},
-      {"time", Field("T", dtTime), "", "12:00", false,
+      {"time", MakeField("T", dtTime), "", "12:00", false,
        [](Table& t) { PutLE(t, int32_t{43200001}); }, KURA_MAXVALERR},
-      {"timestamp to the millisecond", Field("TS", dtTimeStamp), "2024-01-01 12:00:00.001", "",
+      {"timestamp to the millisecond", MakeField("TS", dtTimeStamp), "2024-01-01 12:00:00.001", "",
        false, [](Table& t) { PutLE(t, 63839793600000.4); }, KURA_MINVALERR},
-      {"boolean false below true", Field("B", dtBoolean), "TRUE", "", false,
+      {"boolean false below true", MakeField("B", dtBoolean), "TRUE", "", false,
        [](Table& t) { PutLE(t, uint16_t{0}); }, KURA_MINVALERR},
-      {"word", Field("W", dtWord), "", "100", false, [](Table& t) { PutLE(t, uint16_t{65535}); },
+      {"word", MakeField("W", dtWord), "", "100", false, [](Table& t) { PutLE(t, uint16_t{65535}); },
        KURA_MAXVALERR},
-      {"largeint", Field("L", dtLargeInt), "-9000000000", "", false,
+      {"largeint", MakeField("L", dtLargeInt), "-9000000000", "", false,
        [](Table& t) { PutLE(t, int64_t{-9000000001}); }, KURA_MINVALERR},
   };
   for (const ValidityCase& c : cases) {
@@ -232,7 +226,7 @@ TEST(RecordFormatTest, ValidityChecks) {
 }
 
 TEST(RecordFormatTest, TheFirstFailingFieldEndsTheCheck) {
-  TFieldDefinition a = Field("A", dtInteger), b = Field("B", dtInteger);
+  TFieldDefinition a = MakeField("A", dtInteger), b = MakeField("B", dtInteger);
   a.Minimum = "10";
   b.Required = true;
   Table t({a, b});
@@ -243,7 +237,7 @@ TEST(RecordFormatTest, TheFirstFailingFieldEndsTheCheck) {
 }
 
 TEST(RecordFormatTest, RecordIDsAreAssignedBeforeAndCountedAfterStoring) {
-  Table t({Field("A", dtInteger)});
+  Table t({MakeField("A", dtInteger)});
   TDataHeader h;
   h.LastRecordID = 41;
   EXPECT_FALSE(TRecordFormat::SetRecordID(t.record.data(), false, false, &h));
@@ -261,7 +255,7 @@ TEST(RecordFormatTest, RecordIDsAreAssignedBeforeAndCountedAfterStoring) {
 }
 
 TEST(RecordFormatTest, CountersKeepMovingAfterTheirWrap) {
-  Table t({Field("A", dtInteger, fsAutoInc)});
+  Table t({MakeField("A", dtInteger, fsAutoInc)});
   TDataHeader h;
   h.LastRecordID = 2147483647;
   h.LastAutoIncID = 2147483647;
@@ -280,7 +274,7 @@ TEST(RecordFormatTest, CountersKeepMovingAfterTheirWrap) {
 }
 
 TEST(RecordFormatTest, AutoIncrementKeepsSuppliedValues) {
-  Table t({Field("Plain", dtInteger), Field("Auto", dtInteger, fsAutoInc)});
+  Table t({MakeField("Plain", dtInteger), MakeField("Auto", dtInteger, fsAutoInc)});
   TDataHeader h;
   h.LastAutoIncID = 5;
   TRecordFormat format = t.format();

@@ -20,20 +20,14 @@
 #include "platform/file_system.h"
 #include "tests/support/fake_table_owner.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/data_file_builder.h"
 
 namespace kura {
 namespace {
 
 using kura_test::FakeTableOwner;
 
-TFieldDefinition Field(const char* name, uint8_t type, uint8_t sub_type = 0, uint16_t length = 0) {
-  TFieldDefinition d;
-  d.FieldName = name;
-  d.DataType = type;
-  d.SubType = sub_type;
-  d.Length = length;
-  return d;
-}
+using kura_test::MakeField;
 
 TIndexDescription Index(const char* name, std::vector<AnsiString> fields, bool unique = false) {
   TIndexDescription d;
@@ -69,9 +63,9 @@ RaisedError ErrorOf(const std::function<void()>& action) {
 // text index.
 TTableDescription RichTable() {
   TTableDescription t;
-  t.Fields = {Field("Code", dtString, 0, 4), Field("Note", dtString, 0, 40),
-              Field("Memo", dtBlob, fsMemo),  Field("Day", dtDate),
-              Field("Amount", dtFloat),       Field("Count", dtInteger, fsAutoInc)};
+  t.Fields = {MakeField("Code", dtString, 0, 4), MakeField("Note", dtString, 0, 40),
+              MakeField("Memo", dtBlob, fsMemo),  MakeField("Day", dtDate),
+              MakeField("Amount", dtFloat),       MakeField("Count", dtInteger, fsAutoInc)};
   t.Fields[1].Default = "none";
   t.Fields[4].Minimum = "0";
   t.Fields[3].Required = true;
@@ -192,7 +186,7 @@ TEST_F(TableCreatorTest, ANewTableHasTheSizesAndHeaderValuesOfAnEmptyTable) {
 
 TEST_F(TableCreatorTest, TableWithoutPrimaryKeyOrBlobsGetsTheAutomaticIndexAndNoBlobFile) {
   TTableDescription t;
-  t.Fields = {Field("Day", dtDate)};
+  t.Fields = {MakeField("Day", dtDate)};
   t.SecondaryIndexes = {Index("ByDay", {"Day"})};
   Create(t, "Plain");
   EXPECT_FALSE(Exists("Plain.blb"));
@@ -223,7 +217,7 @@ TEST_F(TableCreatorTest, PageSizeFollowsTheLargestKeyUnlessGiven) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TTableDescription t;
-    t.Fields = {Field("S", dtString, 0, c.length)};
+    t.Fields = {MakeField("S", dtString, 0, c.length)};
     t.SecondaryIndexes = {Index("ByS", {"S"}, c.unique)};
     t.IndexPageSize = c.given;
     std::string name = Numbered("P", n++);
@@ -250,7 +244,7 @@ TEST_F(TableCreatorTest, InvalidDescriptionsAreRefusedWithTheErrorOfTheirCheck) 
        [](TTableDescription& t) {
          t.Fields.clear();
          for (int i = 0; i < 1025; ++i) {
-           t.Fields.push_back(Field(Numbered("F", i).c_str(), dtBoolean));
+           t.Fields.push_back(MakeField(Numbered("F", i).c_str(), dtBoolean));
          }
          t.PrimaryIndex.reset();
          t.SecondaryIndexes.clear();
@@ -290,7 +284,7 @@ TEST_F(TableCreatorTest, InvalidDescriptionsAreRefusedWithTheErrorOfTheirCheck) 
       {"record over 65534 bytes",
        [](TTableDescription& t) {
          for (int i = 0; i < 130; ++i) {
-           t.Fields.push_back(Field(Numbered("Big", i).c_str(), dtString, 0, 512));
+           t.Fields.push_back(MakeField(Numbered("Big", i).c_str(), dtString, 0, 512));
          }
        },
        KURA_RECTOOBIG, "", ""},
