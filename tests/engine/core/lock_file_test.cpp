@@ -20,6 +20,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/lock_probe.h"
 #include "tests/support/process_identity.h"
+#include "tests/support/table_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -32,26 +33,6 @@ using kura_test::ChildProcess;
 using kura_test::ProbeRange;
 using kura_test::Signal;
 using kura_test::TempDir;
-
-// The code of the engine error `body` raises, 0 when it raises none.
-uint16_t ErrorOf(const std::function<void()>& body) {
-  try {
-    body();
-  } catch (const kura::EKuraEngineError& e) {
-    return e.ErrorCode();
-  }
-  return 0;
-}
-
-// Small retry settings, so that refused locks fail fast.
-void UseFastRetries(TDataEngine& engine) {
-  engine.SetReadLockRetries(3);
-  engine.SetReadLockWaitTime(1);
-  engine.SetWriteLockRetries(3);
-  engine.SetWriteLockWaitTime(1);
-  engine.SetTransLockRetries(3);
-  engine.SetTransLockWaitTime(1);
-}
 
 std::string LockFileBytes(const std::vector<std::string>& names, int32_t counter) {
   std::vector<uint8_t> list = kura::EncodeLockFileList(names);
@@ -67,7 +48,7 @@ class LockFileTest : public testing::Test {
  protected:
   LockFileTest() {
     engine_.Initialize("kura.lck");
-    UseFastRetries(engine_);
+    kura_test::UseFastLockRetries(engine_);
   }
 
   std::string Directory() const { return dir_.engine() + "\\"; }
@@ -168,7 +149,7 @@ TEST_F(LockFileTest, RegisteringTable4097RaisesDatabaseFull) {
   kura_test::WriteNativeFile(LockNative(), bytes);
   auto locks = OpenLocks();
   ASSERT_EQ(locks->TableCount(), 4096u);
-  EXPECT_EQ(ErrorOf([&] { locks->AddDataTable("T4097"); }), kura::KURA_DATABASEFULL);
+  EXPECT_EQ(kura_test::EngineErrorOf([&] { locks->AddDataTable("T4097"); }), kura::KURA_DATABASEFULL);
   EXPECT_EQ(locks->TableCount(), 4096u);
   EXPECT_EQ(locks->AddDataTable("t4096")->TableID(), 4096);
   EXPECT_EQ(kura_test::ReadNativeFile(LockNative()), bytes);
@@ -257,7 +238,7 @@ TEST_F(LockFileTest, WriterWaitsForEveryReader) {
   // A writer with few retries gives up with 10227 and leaves nothing held.
   auto locks = OpenLocks();
   TDataTableLocks* table = locks->AddDataTable("T");
-  EXPECT_EQ(ErrorOf([&] { table->WriteLock(true); }), kura::KURA_WRITELOCK);
+  EXPECT_EQ(kura_test::EngineErrorOf([&] { table->WriteLock(true); }), kura::KURA_WRITELOCK);
   EXPECT_TRUE(table->LockStates().Empty());
   EXPECT_EQ(HeldElsewhere({kura::TableTransByte(engine_, 1)}), std::vector<bool>{false});
 
@@ -294,9 +275,9 @@ TEST_F(LockFileTest, TwoDirectoryObjectsOfOneProcessConflict) {
   ASSERT_EQ(a1->TableID(), a2->TableID());
 
   EXPECT_TRUE(a1->WriteLock(true));
-  EXPECT_EQ(ErrorOf([&] { a2->ReadLock(); }), kura::KURA_READLOCK);
-  EXPECT_EQ(ErrorOf([&] { a2->WriteLock(false); }), kura::KURA_WRITELOCK);
-  EXPECT_EQ(ErrorOf([&] { a2->TransLock(); }), kura::KURA_TRANSLOCK);
+  EXPECT_EQ(kura_test::EngineErrorOf([&] { a2->ReadLock(); }), kura::KURA_READLOCK);
+  EXPECT_EQ(kura_test::EngineErrorOf([&] { a2->WriteLock(false); }), kura::KURA_WRITELOCK);
+  EXPECT_EQ(kura_test::EngineErrorOf([&] { a2->TransLock(); }), kura::KURA_TRANSLOCK);
   EXPECT_TRUE(a2->LockStates().Empty());
   a1->WriteUnlock(true);
   EXPECT_TRUE(a1->LockStates().Empty());
@@ -304,14 +285,14 @@ TEST_F(LockFileTest, TwoDirectoryObjectsOfOneProcessConflict) {
 
   // A directory transaction covers every table's transaction byte; its transaction-write
   // region covers every table's write region.
-  EXPECT_EQ(ErrorOf([&] { first->TransWriteLockDataDirectory(); }), kura::KURA_TRANSLOCK);
+  EXPECT_EQ(kura_test::EngineErrorOf([&] { first->TransWriteLockDataDirectory(); }), kura::KURA_TRANSLOCK);
   a2->ReadUnlock();
   first->TransLockDataDirectory();
   EXPECT_TRUE(a1->LockStates().Contains(kura::lsTransLocked));
-  EXPECT_EQ(ErrorOf([&] { a2->TransLock(); }), kura::KURA_TRANSLOCK);
+  EXPECT_EQ(kura_test::EngineErrorOf([&] { a2->TransLock(); }), kura::KURA_TRANSLOCK);
   first->TransWriteLockDataDirectory();
   EXPECT_TRUE(a1->LockStates().Contains(kura::lsWriteLocked));
-  EXPECT_EQ(ErrorOf([&] { a2->ReadLock(); }), kura::KURA_READLOCK);
+  EXPECT_EQ(kura_test::EngineErrorOf([&] { a2->ReadLock(); }), kura::KURA_READLOCK);
   EXPECT_EQ(HeldElsewhere({kura::DirectoryTransRegion(engine_),
                            kura::DirectoryTransWriteRegion(engine_)}),
             (std::vector<bool>{true, true}));
@@ -343,7 +324,7 @@ TEST_F(LockFileTest, LockStatesMakeRepeatedRequestsNoOps) {
   EXPECT_TRUE(t->ReadLock());
   EXPECT_FALSE(t->ReadLock());
   // A read lock is not upgraded: its own byte lies inside the write region.
-  EXPECT_EQ(ErrorOf([&] { t->WriteLock(false); }), kura::KURA_WRITELOCK);
+  EXPECT_EQ(kura_test::EngineErrorOf([&] { t->WriteLock(false); }), kura::KURA_WRITELOCK);
   EXPECT_EQ(t->LockStates(), kura::TLockStates(1u << kura::lsReadLocked));
   t->ReadUnlock();
   EXPECT_EQ(HeldElsewhere({trans, write}), (std::vector<bool>{false, false}));
@@ -360,7 +341,7 @@ TEST_F(LockFileTest, FailedWriteLockKeepsATransactionByteHeldBefore) {
   // Without the transaction byte the result reports nothing new, though the region is held.
   ASSERT_FALSE(held->WriteLock(false));
   ASSERT_TRUE(held->LockStates().Contains(kura::lsWriteLocked));
-  EXPECT_EQ(ErrorOf([&] { t->WriteLock(true); }), kura::KURA_WRITELOCK);
+  EXPECT_EQ(kura_test::EngineErrorOf([&] { t->WriteLock(true); }), kura::KURA_WRITELOCK);
   EXPECT_EQ(t->LockStates(), kura::TLockStates(1u << kura::lsTransLocked));
   EXPECT_EQ(HeldElsewhere({kura::TableTransByte(engine_, 1)}), std::vector<bool>{true});
 }
@@ -381,7 +362,7 @@ TEST_F(LockFileTest, KilledHolderReleasesItsLocks) {
   ASSERT_EQ(locked.Wait(), '!');
   auto locks = OpenLocks();
   TDataTableLocks* t = locks->AddDataTable("A");
-  EXPECT_EQ(ErrorOf([&] { t->WriteLock(true); }), kura::KURA_WRITELOCK);
+  EXPECT_EQ(kura_test::EngineErrorOf([&] { t->WriteLock(true); }), kura::KURA_WRITELOCK);
   child.Kill();
   EXPECT_TRUE(t->WriteLock(true));
   t->WriteUnlock(true);
